@@ -1,0 +1,115 @@
+// The contract between the Vexmor host and its tool plug-ins.
+//
+// A plug-in is a shared library in ToolDlls/ that exports one function,
+// CreateObj. The host calls it with index 0, 1, 2, ... until it returns null;
+// every tool it returns is owned by the host from then on and deleted through
+// its virtual destructor before the library is unloaded.
+//
+// Host and plug-ins are built separately, so every interface here is a class
+// of virtual operations only, and the order of the operations is part of the
+// contract: slot 0 is always the virtual destructor, the others follow in the
+// order declared. Never reorder, insert or remove an operation. Strings and
+// icons cross the boundary by value as QString / QIcon; host and plug-ins link
+// the same Qt libraries, so either side may free them. Failures are results
+// (bool, -1, null); no exception crosses the boundary.
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+class QWidget;
+class CTaskManager;  // contract/TaskContract.h
+class CToolManager;
+
+// A tool's name and icon, as handed out by CToolBase::GetToolInfo.
+struct ToolInfo {
+    QString name;  // full name, "folder_tool"
+    QIcon icon;
+};
+
+// One page of the host's options dialog, owned by the tool that adds it.
+class COptionPage {
+public:
+    virtual ~COptionPage() = default;
+    // The page's window, created by the tool under CToolHost::GetOptionParent().
+    virtual QWidget* GetPageWnd() = 0;
+    // Apply and store the page's settings (the options dialog's "保存").
+    virtual void SaveOptions() = 0;
+};
+
+// What the host's main window offers a tool. UI thread only.
+class CToolHost {
+public:
+    virtual ~CToolHost() = default;
+    // Parent for tool pages (the tool show view), or null while there is none.
+    virtual QWidget* GetPageParent() = 0;
+    // Parent for options pages (the options dialog).
+    virtual QWidget* GetOptionParent() = 0;
+    // Lists the tool under its folder; shows its page if no page is showing.
+    virtual void AddTool(const QString& name, const QIcon& icon, QWidget* page) = 0;
+    // Adds a page to the options dialog; the tool keeps owning it.
+    virtual void AddOptionPage(const QString& name, const QIcon& icon, COptionPage* page) = 0;
+};
+
+// Where a tool's text goes.
+class CHostOutput {
+public:
+    virtual ~CHostOutput() = default;
+    // Time-stamped line in the output log. UI thread only.
+    virtual void OutputMsg(const QString& text) = 0;
+    // Text of status pane 0..3. Any thread; does nothing once the main window is gone.
+    virtual void SetStatusText(int pane, const QString& text) = 0;
+    // Time-stamped line in the message popup, which is then shown. UI thread only.
+    virtual void ShowMsg(const QString& text) = 0;
+};
+
+// The tool manager as tools see it.
+class CToolManager {
+public:
+    virtual ~CToolManager() = default;
+    // Calls OnToolMessage(a, b) on the first tool whose full name equals
+    // `name`, or on every tool when `name` is empty.
+    virtual void SendToolMessage(const QString& name, int a, int b) = 0;
+};
+
+// The host interfaces every tool receives. One per document; it never
+// changes after the plug-ins are loaded, and tools keep a pointer to it.
+struct ToolHostContext {
+    CToolHost* toolHost = nullptr;
+    CTaskManager* taskManager = nullptr;
+    CHostOutput* hostOutput = nullptr;
+    CToolManager* toolManager = nullptr;
+};
+
+// A tool: a name "folder_tool", an icon and one page, which it owns.
+//
+// The slot bodies are inline so that each module compiles its own copy; a
+// tool is deleted only through its destructor, so the module that allocated
+// it also frees it.
+class CToolBase {
+public:
+    explicit CToolBase(ToolHostContext* context) : m_context(context) {}
+    CToolBase(const CToolBase&) = delete;
+    CToolBase& operator=(const CToolBase&) = delete;
+
+    // Derived tools delete their page here.
+    virtual ~CToolBase() = default;
+    virtual ToolInfo GetToolInfo() { return {m_name, m_icon}; }
+    // Adds the tool to the tool list again; called after every rebuild.
+    virtual void RegisterTool() { m_context->toolHost->AddTool(m_name, m_icon, m_page); }
+    // The numbers of CToolManager::SendToolMessage; no meaning is fixed.
+    virtual void OnToolMessage(int /*a*/, int /*b*/) {}
+
+protected:
+    ToolHostContext* m_context;  // not owned
+    QString m_name;
+    QIcon m_icon;
+    QWidget* m_page = nullptr;  // owned by the tool
+};
+
+// The one export of a plug-in library, defined by each plug-in (never by the
+// host). Declared here so that its name is unmangled and its visibility
+// default even though plug-ins are built with hidden visibility.
+extern "C" __attribute__((visibility("default"))) CToolBase* CreateObj(int index,
+                                                                      ToolHostContext* context);
+using CreateObjFunc = CToolBase* (*)(int index, ToolHostContext* context);

@@ -1,0 +1,20 @@
+// The program's message boxes: OK button only, titled with the application
+// title "Vexmor". Every box goes through here so tests can see it instead.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace vx::platform {
+
+// Shows `text` modally (or hands it to the installed interceptor).
+void ShowMessageBox(const QString& text, QWidget* parent = nullptr);
+
+// Tests: route boxes to `interceptor` instead of showing them; an empty
+// function restores the real box. Affects the module that calls it.
+void SetMessageBoxInterceptor(std::function<void(const QString&)> interceptor);
+
+}  // namespace vx::platform

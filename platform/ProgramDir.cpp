@@ -1,0 +1,17 @@
+#include "platform/ProgramDir.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace vx::platform {
+
+QString GetProgramDir() {
+    QString dir = qEnvironmentVariable("VX_PROGRAM_DIR");
+    if (dir.isEmpty()) dir = QFileInfo(QFile::symLinkTarget("/proc/self/exe")).absolutePath();
+    if (!dir.endsWith('/')) dir += '/';
+    return dir;
+}
+
+QString SettingsFilePath() { return GetProgramDir() + QStringLiteral("Vexmor.ini"); }
+
+}  // namespace vx::platform
