@@ -15,9 +15,10 @@
 #pragma once
 
 #include <QIcon>
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
-class QWidget;
 class CTaskManager;  // contract/TaskContract.h
 class CToolManager;
 
@@ -92,7 +93,9 @@ public:
     CToolBase(const CToolBase&) = delete;
     CToolBase& operator=(const CToolBase&) = delete;
 
-    // Derived tools delete their page here.
+    // Derived tools delete their page here. At exit the page's parent (the
+    // host's tool show view) is destroyed first and takes the page with it;
+    // m_page is a QPointer so the destructor then finds it null.
     virtual ~CToolBase() = default;
     virtual ToolInfo GetToolInfo() { return {m_name, m_icon}; }
     // Adds the tool to the tool list again; called after every rebuild.
@@ -104,7 +107,7 @@ protected:
     ToolHostContext* m_context;  // not owned
     QString m_name;
     QIcon m_icon;
-    QWidget* m_page = nullptr;  // owned by the tool
+    QPointer<QWidget> m_page;  // owned by the tool (see the destructor)
 };
 
 // The one export of a plug-in library, defined by each plug-in (never by the
