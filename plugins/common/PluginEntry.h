@@ -1,0 +1,32 @@
+// The export every tool plug-in defines: CreateObj answers index 0 with the
+// plug-in's one tool and null for every other index. Put
+//     VX_TOOL_FACTORY(CMyTool)
+// in exactly one source file of the plug-in.
+#pragma once
+
+#include <new>
+
+#include "contract/ToolContract.h"
+
+namespace vx::plugin {
+
+// Nothing may be thrown across the contract; a tool that cannot be built
+// is answered with null, as if the plug-in offered none.
+template <class ToolClass>
+CToolBase* CreateSingleTool(int index, ToolHostContext* context) noexcept {
+    if (index != 0) {
+        return nullptr;
+    }
+    try {
+        return new ToolClass(context);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+}  // namespace vx::plugin
+
+#define VX_TOOL_FACTORY(ToolClass)                                         \
+    extern "C" CToolBase* CreateObj(int index, ToolHostContext* context) { \
+        return ::vx::plugin::CreateSingleTool<ToolClass>(index, context);  \
+    }
