@@ -4,6 +4,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace vx::platform {
 
 // gethostname(); empty if it fails.
@@ -14,5 +20,26 @@ QString LocalHostName();
 // whose resolver maps the name to the real interfaces; Debian's resolver would
 // answer 127.0.1.1 instead, so the interfaces are asked directly.
 QStringList LocalIPv4Addresses();
+
+// One IPv4 address of an interface that is up (loopback excluded), with what
+// link-layer work needs. Addresses and masks are in network byte order.
+struct Ipv4Interface {
+    std::string name;
+    int index = 0;
+    uint32_t address = 0;
+    uint32_t netmask = 0;
+    bool hasMac = false;  // an Ethernet-like link with a 6-byte address
+    std::array<unsigned char, 6> mac{};
+};
+
+// Same order as LocalIPv4Addresses(). Qt-free and thread-safe.
+std::vector<Ipv4Interface> LocalIPv4Interfaces();
+
+// The interface whose own address is `address` (network byte order).
+std::optional<Ipv4Interface> InterfaceOwning(uint32_t address);
+
+// The first interface whose subnet holds `address`, i.e. the one an ARP
+// request for it goes out of. Host routes (/32) hold nothing but themselves.
+std::optional<Ipv4Interface> InterfaceFacing(uint32_t address);
 
 }  // namespace vx::platform

@@ -1,0 +1,59 @@
+# Shared by the lab scripts: names, addresses and the state folder of one lab.
+# A lab is identified by an id (letters, digits, '-'), so several can exist at
+# once without meeting: every namespace is called vxlab-<id>-<node>.
+
+VXLAB_PREFIX=vxlab
+VXLAB_ROOT=/run/vxlab
+VXLAB_NET=10.213.7
+# Host number -> role. The workstation is .1; .200 stays unused on purpose.
+VXLAB_HOSTS=(2 3 4 5 6 7 9)
+declare -A VXLAB_ROLE=([2]=smb [3]=arponly [4]=flap [5]=late [6]=plain [7]=plain [9]=plain)
+VXLAB_LATE_DELAY_MS=300
+VXLAB_UNUSED=200
+
+vxlab_parse_id() {
+    VXLAB_ID=${VXLAB_ID:-default}
+    while [ $# -gt 0 ]; do
+        case "$1" in
+            --id) VXLAB_ID=$2; shift 2 ;;
+            --id=*) VXLAB_ID=${1#--id=}; shift ;;
+            *) VXLAB_ARGS+=("$1"); shift ;;
+        esac
+    done
+    if ! [[ $VXLAB_ID =~ ^[A-Za-z0-9-]{1,24}$ ]]; then
+        echo "lab: bad id '$VXLAB_ID'" >&2
+        exit 2
+    fi
+    VXLAB_STATE=$VXLAB_ROOT/$VXLAB_ID
+}
+
+vxlab_ns() { echo "$VXLAB_PREFIX-$VXLAB_ID-$1"; }
+
+vxlab_need_root() {
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "lab: needs root" >&2
+        exit 77
+    fi
+    if ! command -v ip >/dev/null; then
+        echo "lab: iproute2 missing" >&2
+        exit 77
+    fi
+}
+
+# Stops the process whose PID a file holds, if it is still the one we started
+# (checked through its start time recorded beside it), then waits a moment.
+vxlab_stop_pidfile() {
+    local file=$1 pid
+    [ -s "$file" ] || return 0
+    pid=$(head -n1 "$file" | tr -dc 0-9)
+    [ -n "$pid" ] || return 0
+    if [ -d "/proc/$pid" ]; then
+        kill -TERM "$pid" 2>/dev/null || true
+        for _ in $(seq 1 30); do
+            [ -d "/proc/$pid" ] || break
+            sleep 0.1
+        done
+        [ -d "/proc/$pid" ] && kill -KILL "$pid" 2>/dev/null || true
+    fi
+    return 0
+}

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Builds a throw-away LAN of network namespaces (root only):
+#   vxlab-<id>-br   the bridge br0 that joins every node (no address)
+#   vxlab-<id>-ws   workstation 10.213.7.1/24, where tests and benchmarks run
+#   vxlab-<id>-hN   hosts 10.213.7.N/24, roles in common.sh:
+#                   smb (smbd, guest shares "docs" and "music"), arponly,
+#                   flap (link.sh takes its link down and up), late (ARP
+#                   answered ~300 ms late by late_arp), plain
+# Nothing is attached to the machine's own namespace. A lab of the same id
+# that is already there (or left over) is removed first.
+#   lab/up.sh [--id ID]       exit 77 when the machine cannot host a lab
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/common.sh"
+VXLAB_ARGS=()
+vxlab_parse_id "$@"
+vxlab_need_root
+
+mkdir -p "$VXLAB_ROOT"
+exec 9>"$VXLAB_ROOT/$VXLAB_ID.lock"
+flock -w 60 9 || { echo "lab: another up/down of '$VXLAB_ID' holds the lock" >&2; exit 1; }
+
+if ! ip netns add "$(vxlab_ns probe)" 2>/dev/null; then
+    echo "lab: network namespaces unavailable" >&2
+    exit 77
+fi
+ip netns del "$(vxlab_ns probe)"
+
+if [ -d "$VXLAB_STATE" ] || ip netns list | awk '{print $1}' | grep -q "^$VXLAB_PREFIX-$VXLAB_ID-"; then
+    echo "lab: removing an earlier lab '$VXLAB_ID'" >&2
+    "$here/down.sh" --id "$VXLAB_ID"
+fi
+
+failed=1
+cleanup_on_error() {
+    if [ $failed -ne 0 ]; then
+        echo "lab: set-up failed, removing what was built" >&2
+        "$here/down.sh" --id "$VXLAB_ID" || true
+    fi
+}
+trap cleanup_on_error EXIT
+
+mkdir -p "$VXLAB_STATE/pids"
+br=$(vxlab_ns br)
+ip netns add "$br"
+ip -n "$br" link set lo up
+ip -n "$br" link add br0 type bridge stp_state 0 forward_delay 0 mcast_snooping 0
+ip -n "$br" link set br0 up
+
+add_node() { # number
+    local n=$1 ns
+    if [ "$n" -eq 1 ]; then ns=$(vxlab_ns ws); else ns=$(vxlab_ns "h$n"); fi
+    ip netns add "$ns"
+    ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1
+    ip -n "$ns" link set lo up
+    ip -n "$br" link add "p$n" type veth peer name eth0 netns "$ns"
+    ip -n "$ns" link set eth0 address "$(printf '02:76:78:07:00:%02x' "$n")"
+    ip -n "$br" link set "p$n" master br0
+    ip -n "$br" link set "p$n" up
+    ip -n "$ns" addr add "$VXLAB_NET.$n/24" dev eth0
+    ip -n "$ns" link set eth0 up
+}
+
+add_node 1
+for n in "${VXLAB_HOSTS[@]}"; do
+    add_node "$n"
+done
+
+start_in() { # name namespace command...
+    local name=$1 ns=$2
+    shift 2
+    setsid ip netns exec "$ns" "$@" </dev/null >>"$VXLAB_STATE/$name.log" 2>&1 &
+    echo $! >"$VXLAB_STATE/pids/$name.pid"
+}
+
+for n in "${VXLAB_HOSTS[@]}"; do
+    ns=$(vxlab_ns "h$n")
+    case "${VXLAB_ROLE[$n]}" in
+    late)
+        # The kernel stays quiet (8: never answer); late_arp answers instead.
+        ip netns exec "$ns" sysctl -qw net.ipv4.conf.all.arp_ignore=8 net.ipv4.conf.eth0.arp_ignore=8
+        cc -O2 -o "$VXLAB_STATE/late_arp" "$here/late_arp.c"
+        start_in late_arp "$ns" "$VXLAB_STATE/late_arp" eth0 "$VXLAB_NET.$n" "$VXLAB_LATE_DELAY_MS"
+        ;;
+    smb)
+        s=$VXLAB_STATE/smb
+        mkdir -p "$s"/{private,lock,state,cache,pid,ncalrpc,bind-dns,log} "$s/share/docs" "$s/share/music"
+        chmod 0755 "$VXLAB_STATE" "$s" "$s/share" "$s/share/docs" "$s/share/music"
+        echo "lab document" >"$s/share/docs/readme.txt"
+        echo "lab track" >"$s/share/music/track.txt"
+        sed -e "s|@STATE@|$s|g" -e "s|@ADDR@|$VXLAB_NET.$n|g" "$here/smb.conf.in" >"$s/smb.conf"
+        start_in smbd "$ns" smbd --foreground --no-process-group --configfile="$s/smb.conf"
+        ;;
+    esac
+done
+
+# smbd takes a moment to listen; tests should not race it.
+smb_ns=""
+for n in "${VXLAB_HOSTS[@]}"; do
+    [ "${VXLAB_ROLE[$n]}" = smb ] && smb_ns=$(vxlab_ns "h$n")
+done
+if [ -n "$smb_ns" ]; then
+    for _ in $(seq 1 100); do
+        ip netns exec "$smb_ns" ss -Hltn 'sport = :445' | grep -q . && break
+        sleep 0.1
+    done
+    ip netns exec "$smb_ns" ss -Hltn 'sport = :445' | grep -q . || { echo "lab: smbd is not listening" >&2; exit 1; }
+fi
+
+"$here/env.sh" --id "$VXLAB_ID" >"$VXLAB_STATE/env"
+failed=0
+echo "lab '$VXLAB_ID' is up; workstation namespace $(vxlab_ns ws)"

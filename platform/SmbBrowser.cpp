@@ -1,0 +1,149 @@
+#include "platform/SmbBrowser.h"
+
+#include <dlfcn.h>
+#include <libsmbclient.h>
+
+#include <cstring>
+#include <mutex>
+
+namespace vx::platform {
+
+namespace {
+
+// The part of libsmbclient that share listing needs, resolved with dlsym.
+struct SmbApi {
+    decltype(&smbc_new_context) newContext = nullptr;
+    decltype(&smbc_init_context) initContext = nullptr;
+    decltype(&smbc_free_context) freeContext = nullptr;
+    decltype(&smbc_setDebug) setDebug = nullptr;
+    decltype(&smbc_setTimeout) setTimeout = nullptr;
+    decltype(&smbc_setPort) setPort = nullptr;
+    decltype(&smbc_setOptionUseKerberos) setUseKerberos = nullptr;
+    decltype(&smbc_setOptionFallbackAfterKerberos) setFallbackAfterKerberos = nullptr;
+    decltype(&smbc_setOptionNoAutoAnonymousLogin) setNoAutoAnonymousLogin = nullptr;
+    decltype(&smbc_setFunctionAuthDataWithContext) setAuth = nullptr;
+    decltype(&smbc_getFunctionOpendir) getOpendir = nullptr;
+    decltype(&smbc_getFunctionReaddir) getReaddir = nullptr;
+    decltype(&smbc_getFunctionClosedir) getClosedir = nullptr;
+};
+
+// Context creation and destruction touch libsmbclient's process-wide state
+// (configuration loading, debug set-up); they are not safe to run in parallel.
+std::mutex g_contextLock;
+SmbApi g_api;           // guarded by g_contextLock until g_loaded; read-only afterwards
+bool g_tried = false;   // guarded by g_contextLock
+bool g_loaded = false;  // guarded by g_contextLock
+
+template <typename F>
+bool Resolve(void* lib, const char* name, F& out) {
+    out = reinterpret_cast<F>(::dlsym(lib, name));
+    return out != nullptr;
+}
+
+// Called with g_contextLock held.
+bool LoadLocked() {
+    if (g_tried) return g_loaded;
+    g_tried = true;
+    // Never closed: Samba's libraries do not survive being unloaded and
+    // reloaded within one process.
+    void* lib = ::dlopen("libsmbclient.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!lib) return false;
+    SmbApi api;
+    bool ok = Resolve(lib, "smbc_new_context", api.newContext) &&
+              Resolve(lib, "smbc_init_context", api.initContext) &&
+              Resolve(lib, "smbc_free_context", api.freeContext) &&
+              Resolve(lib, "smbc_setDebug", api.setDebug) &&
+              Resolve(lib, "smbc_setTimeout", api.setTimeout) &&
+              Resolve(lib, "smbc_setPort", api.setPort) &&
+              Resolve(lib, "smbc_setOptionUseKerberos", api.setUseKerberos) &&
+              Resolve(lib, "smbc_setOptionFallbackAfterKerberos", api.setFallbackAfterKerberos) &&
+              Resolve(lib, "smbc_setOptionNoAutoAnonymousLogin", api.setNoAutoAnonymousLogin) &&
+              Resolve(lib, "smbc_setFunctionAuthDataWithContext", api.setAuth) &&
+              Resolve(lib, "smbc_getFunctionOpendir", api.getOpendir) &&
+              Resolve(lib, "smbc_getFunctionReaddir", api.getReaddir) &&
+              Resolve(lib, "smbc_getFunctionClosedir", api.getClosedir);
+    if (!ok) return false;
+    // Lets libsmbclient keep its per-call scratch state per thread.
+    void (*threadPosix)() = nullptr;
+    if (Resolve(lib, "smbc_thread_posix", threadPosix)) threadPosix();
+    g_api = api;
+    g_loaded = true;
+    return true;
+}
+
+// Guest: no user, no password, no workgroup; the server maps us to its guest
+// account or lists anonymously.
+void GuestAuth(SMBCCTX*, const char*, const char*, char* workgroup, int workgroupLen, char* user,
+               int userLen, char* password, int passwordLen) {
+    if (workgroupLen > 0) workgroup[0] = '\0';
+    if (userLen > 0) user[0] = '\0';
+    if (passwordLen > 0) password[0] = '\0';
+}
+
+SMBCCTX* NewContext(int timeoutMs) {
+    std::lock_guard<std::mutex> lock(g_contextLock);
+    if (!LoadLocked()) return nullptr;
+    SMBCCTX* ctx = g_api.newContext();
+    if (!ctx) return nullptr;
+    g_api.setDebug(ctx, 0);
+    g_api.setTimeout(ctx, timeoutMs);
+    g_api.setPort(ctx, 445);
+    g_api.setUseKerberos(ctx, false);
+    g_api.setFallbackAfterKerberos(ctx, true);
+    g_api.setNoAutoAnonymousLogin(ctx, false);
+    g_api.setAuth(ctx, GuestAuth);
+    if (!g_api.initContext(ctx)) {
+        g_api.freeContext(ctx, 1);
+        return nullptr;
+    }
+    return ctx;
+}
+
+void FreeContext(SMBCCTX* ctx) {
+    std::lock_guard<std::mutex> lock(g_contextLock);
+    g_api.freeContext(ctx, 1);
+}
+
+}  // namespace
+
+namespace smb_detail {
+
+bool KeepShare(unsigned int type, const QString& name) {
+    if (type != SMBC_FILE_SHARE && type != SMBC_PRINTER_SHARE) return false;
+    return !name.isEmpty() && !name.endsWith(QLatin1Char('$'));
+}
+
+bool IsPlainHost(const QString& host) {
+    if (host.isEmpty() || host.size() > 253) return false;
+    for (QChar c : host) {
+        const char16_t u = c.unicode();
+        bool ok = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+                  u == '.' || u == '-' || u == '_';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+}  // namespace smb_detail
+
+QStringList ListHostShares(const QString& host, int timeoutMs) {
+    QStringList names;
+    if (!smb_detail::IsPlainHost(host)) return names;
+    SMBCCTX* ctx = NewContext(timeoutMs > 0 ? timeoutMs : 3000);
+    if (!ctx) return names;
+    // g_api is complete and never written again once a context exists.
+    const QByteArray url = "smb://" + host.toLatin1() + "/";
+    SMBCFILE* dir = g_api.getOpendir(ctx)(ctx, url.constData());
+    if (dir) {
+        smbc_readdir_fn readdir = g_api.getReaddir(ctx);
+        while (smbc_dirent* entry = readdir(ctx, dir)) {
+            const QString name = QString::fromUtf8(entry->name);
+            if (smb_detail::KeepShare(entry->smbc_type, name)) names << name;
+        }
+        g_api.getClosedir(ctx)(ctx, dir);
+    }
+    FreeContext(ctx);
+    return names;
+}
+
+}  // namespace vx::platform
