@@ -145,7 +145,9 @@ public:
     unsigned BarStyle() const { return m_barStyle; }
     void SetBarStyle(unsigned style);
 
-    // Geometry, in client coordinates, as the bar lays itself out.
+    // Geometry, in widget coordinates, as the bar lays itself out. The client
+    // rectangle lies inside the bar's one-pixel static edge.
+    QRect ClientRect() const;
     QRect FolderRect(int index) const;
     QRect InsideRect() const;  // the item area
     QSize ItemSize(int item) const;
@@ -223,19 +225,28 @@ private:
     CGfxOutBarImageList* ListFor(int folder) const;
     QSize LabelSize(const QString& text) const;
     int ItemTop(int item) const;
-    void PaintBar(QPainter& p, bool withHover) const;
+    void PaintBar(QPainter& p, bool live) const;
+    void PaintArrow(QPainter& p, const QRect& r, bool up, bool pushed) const;
+    void PaintItemFrame(QPainter& p, int item, bool sunken) const;
     void PaintFolderButton(QPainter& p, int index, bool pressed) const;
-    void PaintItems(QPainter& p) const;
+    void PaintItems(QPainter& p, bool live) const;
     void PaintInsertionMark(QPainter& p) const;
     void PaintFolderHover(QPainter& p, int index) const;
     void UpdateHover(const QPoint& pos);
     void ScrollStep(bool up);
     void SlideTo(int newFolder);
-    QImage PictureState(int folder) const;
+    QImage PictureState(int folder, int firstItem);
+    bool ChildHasFocus() const;
+    void NotifyAccessibility();
+    void ResetOpenFolderState();
     void FitChildWindows();
     void StopDrag();
     void UpdateDragCursor(const QPoint& pos);
     int DropTarget(const QPoint& pos) const;
+    void FinishDrag(const QPoint& pos, int dragged);
+    void MoveItem(int from, int to);
+    friend class CGfxOutBarAccessible;
+    friend class CGfxOutBarElementAccessible;
 
     std::vector<OutBarFolder> m_folders;
     int m_selFolder = 0;
