@@ -1,0 +1,189 @@
+// Test doubles for the task engine: tasks that record what the manager did to
+// them, an output that records what it was sent, and tasks that run on
+// threads of their own the way a tool's tasks do.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "contract/TaskContract.h"
+#include "contract/ToolContract.h"
+
+// What happened to a set of fake tasks, in order. Any thread.
+class FakeJournal {
+public:
+    void Note(QString event) {
+        std::lock_guard lock(m_lock);
+        m_events.append(std::move(event));
+    }
+    QStringList Events() const {
+        std::lock_guard lock(m_lock);
+        return m_events;
+    }
+    QStringList EventsStartingWith(const QString& prefix) const {
+        QStringList out;
+        for (const QString& e : Events())
+            if (e.startsWith(prefix)) out << e;
+        return out;
+    }
+
+private:
+    mutable std::mutex m_lock;
+    QStringList m_events;  // guarded by m_lock
+};
+
+// Records start/stop/delete as "start 3", "stop 3", "delete 3".
+class FakeTask : public CTask {
+public:
+    FakeTask(int id, QString type, FakeJournal* journal, int stopResult = 1)
+        : m_id(id), m_type(std::move(type)), m_journal(journal), m_stopResult(stopResult) {}
+    ~FakeTask() override { m_journal->Note(QStringLiteral("delete %1").arg(m_id)); }
+
+    int Start() override {
+        m_journal->Note(QStringLiteral("start %1").arg(m_id));
+        return 0;
+    }
+    int Stop() override {
+        m_journal->Note(QStringLiteral("stop %1").arg(m_id));
+        return m_stopResult;
+    }
+    QString GetTypeName() override { return m_type; }
+
+private:
+    const int m_id;
+    const QString m_type;
+    FakeJournal* m_journal;
+    const int m_stopResult;
+};
+
+class FakeOutput : public CHostOutput {
+public:
+    void OutputMsg(const QString& text) override {
+        std::lock_guard lock(m_lock);
+        m_messages << text;
+    }
+    void SetStatusText(int pane, const QString& text) override {
+        std::lock_guard lock(m_lock);
+        m_status << QStringLiteral("%1:%2").arg(pane).arg(text);
+    }
+    void ShowMsg(const QString& text) override {
+        std::lock_guard lock(m_lock);
+        m_popup << text;
+    }
+    QStringList Messages() const {
+        std::lock_guard lock(m_lock);
+        return m_messages;
+    }
+    QStringList Status() const {
+        std::lock_guard lock(m_lock);
+        return m_status;
+    }
+
+private:
+    mutable std::mutex m_lock;
+    QStringList m_messages;  // guarded by m_lock
+    QStringList m_status;    // guarded by m_lock
+    QStringList m_popup;     // guarded by m_lock
+};
+
+// Owns the threads that ThreadTasks run on, so that a test can join them all
+// after the tasks have deleted themselves.
+class WorkerPool {
+public:
+    ~WorkerPool() { JoinAll(); }
+    void Run(std::function<void()> work) {
+        std::lock_guard lock(m_lock);
+        m_threads.emplace_back(std::move(work));
+    }
+    void JoinAll() {
+        std::vector<std::thread> threads;
+        {
+            std::lock_guard lock(m_lock);
+            threads.swap(m_threads);
+        }
+        for (auto& t : threads) t.join();
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<std::thread> m_threads;  // guarded by m_lock
+};
+
+// A one-shot gate threads can wait on.
+class Gate {
+public:
+    void Open() {
+        std::lock_guard lock(m_lock);
+        m_open = true;
+        m_cv.notify_all();
+    }
+    void Wait() {
+        std::unique_lock lock(m_lock);
+        m_cv.wait(lock, [this] { return m_open; });
+    }
+    bool IsOpen() {
+        std::lock_guard lock(m_lock);
+        return m_open;
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_cv;
+    bool m_open = false;  // guarded by m_lock
+};
+
+// Shared counters of a batch of ThreadTasks.
+struct ThreadTaskStats {
+    std::atomic<int> running{0};   // started and not yet removed
+    std::atomic<int> peak{0};      // highest `running` seen
+    std::atomic<int> finished{0};  // removed themselves
+    std::atomic<int> destroyed{0};
+};
+
+// A task the way a tool writes one: Start runs the work on a thread; when the
+// work is done the thread removes the task from its manager and deletes it.
+// Stop answers `stopResult`; a task that refuses is finishing on its own.
+class ThreadTask : public CTask {
+public:
+    ThreadTask(::CTaskManager* manager, WorkerPool* pool, ThreadTaskStats* stats,
+               std::function<void()> work = {}, int stopResult = 0)
+        : m_manager(manager),
+          m_pool(pool),
+          m_stats(stats),
+          m_work(std::move(work)),
+          m_stopResult(stopResult) {}
+    ~ThreadTask() override { m_stats->destroyed.fetch_add(1); }
+
+    int Start() override {
+        const int now = m_stats->running.fetch_add(1) + 1;
+        int peak = m_stats->peak.load();
+        while (now > peak && !m_stats->peak.compare_exchange_weak(peak, now)) {
+        }
+        m_pool->Run([this] {
+            if (m_work) m_work();
+            m_stats->running.fetch_sub(1);
+            ::CTaskManager* manager = m_manager;
+            ThreadTaskStats* stats = m_stats;
+            manager->RemoveTask(this);
+            delete this;
+            stats->finished.fetch_add(1);
+        });
+        return 0;
+    }
+    int Stop() override { return m_stopResult; }
+    QString GetTypeName() override { return QStringLiteral("线程任务"); }
+
+private:
+    ::CTaskManager* m_manager;
+    WorkerPool* m_pool;
+    ThreadTaskStats* m_stats;
+    std::function<void()> m_work;
+    const int m_stopResult;
+};
