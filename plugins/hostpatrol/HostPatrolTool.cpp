@@ -1,0 +1,35 @@
+#include "plugins/hostpatrol/HostPatrolTool.h"
+
+#include "plugins/common/ToolSettings.h"
+#include "plugins/hostpatrol/HostPatrolDlg.h"
+#include "plugins/hostpatrol/PatrolEngine.h"
+
+namespace vx::hostpatrol {
+
+CHostPatrolTool::CHostPatrolTool(ToolHostContext* context)
+    : CHostPatrolTool(context, nullptr, {}) {}
+
+CHostPatrolTool::CHostPatrolTool(ToolHostContext* context, std::shared_ptr<IHostProbe> probe,
+                                 std::function<QString()> subnetPrefix)
+    : CToolBase(context),
+      m_engine(std::make_unique<CPatrolEngine>(std::move(probe), std::move(subnetPrefix))) {
+    if (CToolSettings* settings = CToolSettings::Get())
+        settings->SetSection(QStringLiteral("主机巡测"));
+    auto* page = new CHostPatrolDlg(this, context->toolHost->GetPageParent());
+    page->hide();
+    m_page = page;
+    m_name = QStringLiteral("搜索工具_主机巡测");
+    m_icon = QIcon(QStringLiteral(":/hostpatrol/tool.svg"));
+}
+
+CHostPatrolTool::~CHostPatrolTool() {
+    delete m_page.data();
+    CToolSettings::Delete();
+    m_engine.reset();
+}
+
+CHostPatrolDlg* CHostPatrolTool::Page() const {
+    return static_cast<CHostPatrolDlg*>(m_page.data());
+}
+
+}  // namespace vx::hostpatrol

@@ -1,0 +1,33 @@
+// The tool object "搜索工具_主机巡测": owns the page and the probe engine.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "contract/ToolContract.h"
+#include "plugins/hostpatrol/HostProbe.h"
+
+namespace vx::hostpatrol {
+
+class CHostPatrolDlg;
+class CPatrolEngine;
+
+class CHostPatrolTool final : public CToolBase {
+public:
+    explicit CHostPatrolTool(ToolHostContext* context);
+    // Tests give a fake probe and subnet so that nothing reaches the network.
+    CHostPatrolTool(ToolHostContext* context, std::shared_ptr<IHostProbe> probe,
+                    std::function<QString()> subnetPrefix);
+    // Deletes the page, then waits for every probe thread the plug-in started:
+    // the library is unloaded right after this.
+    ~CHostPatrolTool() override;
+
+    ToolHostContext* Context() const { return m_context; }
+    CPatrolEngine* Engine() const { return m_engine.get(); }
+    CHostPatrolDlg* Page() const;
+
+private:
+    std::unique_ptr<CPatrolEngine> m_engine;
+};
+
+}  // namespace vx::hostpatrol

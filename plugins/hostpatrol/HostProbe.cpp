@@ -1,0 +1,54 @@
+#include "plugins/hostpatrol/HostProbe.h"
+
+#include <QDateTime>
+
+#include "platform/Neighbour.h"
+#include "platform/NetworkInfo.h"
+#if __has_include("plugins/common/EnumHostShares.h")
+#include "plugins/common/EnumHostShares.h"
+#define VX_HAVE_SHARE_LISTING 1
+#endif
+
+namespace vx::hostpatrol {
+
+bool CNetworkProbe::ResolveMac(const QString& address, QString& mac) {
+    return vx::platform::ResolveMac(address, mac);
+}
+
+void CNetworkProbe::EnumHostShares(const QString& host, QStringList& names) {
+#ifdef VX_HAVE_SHARE_LISTING
+    ::EnumHostShares(host, names);
+#else
+    Q_UNUSED(host);
+    Q_UNUSED(names);
+#endif
+}
+
+HostScanResult RunProbe(IHostProbe& probe, const QString& address, bool withShares) {
+    HostScanResult result;
+    result.address = address;
+    QString mac;
+    if (!probe.ResolveMac(address, mac)) return result;
+    result.mac = mac;
+    result.time = QDateTime::currentDateTime().toString(QStringLiteral("yy-MM-dd HH:mm:ss"));
+    if (withShares) probe.EnumHostShares(address, result.shares);
+    return result;
+}
+
+QString SubnetPrefixOf(const QString& address) {
+    const qsizetype dot = address.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : address.left(dot);
+}
+
+QString GetLocalSubnetPrefix() {
+    const QStringList addresses = vx::platform::LocalIPv4Addresses();
+    return addresses.isEmpty() ? QString() : SubnetPrefixOf(addresses.first());
+}
+
+QString JoinShares(const QStringList& shares) {
+    QString text;
+    for (const QString& name : shares) text += name + QLatin1Char(';');
+    return text;
+}
+
+}  // namespace vx::hostpatrol
