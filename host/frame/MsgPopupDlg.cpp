@@ -1,0 +1,62 @@
+#include "host/frame/MsgPopupDlg.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QScreen>
+
+#include "host/frame/DialogUnits.h"
+#include "host/frame/OutputMsgView.h"
+
+namespace vx {
+
+CMsgPopupDlg::CMsgPopupDlg(QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("176"));
+    setProperty("vxId", 176);
+    setWindowTitle(QStringLiteral("消息通知"));
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSize(9);
+    setFont(font);
+
+    const QRect area = du::Rect(0, 0, 143, 73);
+    setFixedSize(area.size());
+    m_text = new QPlainTextEdit(this);
+    m_text->setObjectName(QStringLiteral("1010"));
+    m_text->setProperty("vxId", 1010);
+    m_text->setGeometry(area);
+    m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_text->document()->setUndoRedoEnabled(false);
+}
+
+void CMsgPopupDlg::ShowMsg(const QString& text) {
+    AppendStampedLine(m_text, text);
+    show();
+    raise();
+}
+
+void CMsgPopupDlg::closeEvent(QCloseEvent* event) {
+    m_text->clear();
+    QDialog::closeEvent(event);
+}
+
+void CMsgPopupDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        PlaceAtScreenCorner();
+    }
+}
+
+void CMsgPopupDlg::PlaceAtScreenCorner() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect desk = screen->geometry();
+    const QSize outer = frameGeometry().size();
+    move(desk.left() + desk.width() - outer.width(),
+         desk.top() + desk.height() - outer.height() - kBottomMargin);
+}
+
+}  // namespace vx
