@@ -17,16 +17,13 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "host/app/AboutDlg.h"
 #include "host/app/VexmorDoc.h"
 #include "host/frame/OutputMsgView.h"
 #include "host/tools/ToolListView.h"
 #include "host/tools/ToolShowView.h"
 #include "platform/NetworkInfo.h"
 
-#if __has_include("host/app/AboutDlg.h")
-#include "host/app/AboutDlg.h"
-#define VX_HAVE_ABOUT_DLG 1
-#endif
 
 namespace vx {
 
@@ -398,10 +395,8 @@ void CMainFrame::OnCommand(int id) {
             statusBar()->setVisible(!statusBar()->isVisible());
             return;
         case ID_APP_ABOUT: {
-#ifdef VX_HAVE_ABOUT_DLG
             CAboutDlg about(this);
             about.exec();
-#endif
             return;
         }
         default:
