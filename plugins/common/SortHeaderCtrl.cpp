@@ -30,7 +30,14 @@ void AppendLine(QPolygon& points, QPoint from, QPoint to) {
 
 }  // namespace
 
-CSortHeaderCtrl::CSortHeaderCtrl(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+CSortHeaderCtrl::CSortHeaderCtrl(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+    // Pressed, not grabbed at a divider to be resized: the header says so
+    // only for a press on the section itself.
+    connect(this, &QHeaderView::sectionPressed, this, [this](int section) {
+        m_pressed = section;
+        viewport()->update();
+    });
+}
 
 void CSortHeaderCtrl::SetSortImage(int column, bool ascending) {
     m_sortColumn = column;
@@ -125,14 +132,6 @@ void CSortHeaderCtrl::DrawTriangle(QPainter* painter, const QRect& rect) const {
     painter->drawPoints(light);
     painter->setPen(QPen(palette().color(QPalette::Dark), 0));
     painter->drawPoints(dark);
-}
-
-void CSortHeaderCtrl::mousePressEvent(QMouseEvent* event) {
-    QHeaderView::mousePressEvent(event);
-    if (event->button() == Qt::LeftButton && sectionsClickable()) {
-        m_pressed = logicalIndexAt(event->position().toPoint());
-        viewport()->update();
-    }
 }
 
 void CSortHeaderCtrl::mouseReleaseEvent(QMouseEvent* event) {

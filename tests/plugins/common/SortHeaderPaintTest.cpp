@@ -118,6 +118,17 @@ private slots:
         QVERIFY(!m_list->IsSortAscending());
     }
 
+    // Grabbing the divider to resize a column is no press of the section.
+    void dividerGrabIsNoPress() {
+        m_list->SortColumn(1, true);
+        const Edges e = SectionEdges(1);
+        QWidget* viewport = m_list->SortHeader()->viewport();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(e.r - 1, e.b / 2));
+        QCOMPARE(m_list->SortHeader()->PressedSection(), -1);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(e.r - 1, e.b / 2));
+        QVERIFY(m_list->IsSortAscending());
+    }
+
     // Once sorted, a column stays ours but loses the triangle.
     void earlierSortedColumnKeepsOurDrawing() {
         m_list->SortColumn(0, true);
