@@ -44,6 +44,7 @@ CToolDisplayDlg::CToolDisplayDlg(CVexmorDoc* doc, QWidget* parent) : QDialog(par
     m_list->setColumnCount(1);
     m_list->setHeaderLabels({QStringLiteral("工具名称")});
     m_list->header()->setDefaultAlignment(Qt::AlignLeft);
+    m_list->header()->setStretchLastSection(false);
     m_list->setColumnWidth(0, kColumnWidth);
     m_list->setHeaderHidden(true);
     m_list->setIconSize(QSize(16, 16));

@@ -108,10 +108,10 @@ void MainFrameTest::toolbarButtonsAndThreadControls() {
     QVERIFY(frame);
     QToolBar* bar = frame->findChild<QToolBar*>(QStringLiteral("59392"));
     QVERIFY(bar);
-    QCOMPARE(Describe(bar->actions()),
-             (QStringList{"工具选项=32776", "工具显示=32778", "-", "任务浏览=32780",
-                          "结束任务=32777", "-", "组件管理=32783", "更新升级=32779", "-",
-                          "退出=57665"}));
+    QCOMPARE(
+        Describe(bar->actions()),
+        (QStringList{"工具选项=32776", "工具显示=32778", "-", "任务浏览=32780", "结束任务=32777",
+                     "-", "组件管理=32783", "更新升级=32779", "-", "退出=57665"}));
     QList<QImage> pictures;
     for (QAction* a : bar->actions()) {
         if (a->isSeparator()) continue;
@@ -223,9 +223,8 @@ void MainFrameTest::hostInfo_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("addresses");
     QTest::addColumn<QString>("text");
-    QTest::newRow("two addresses")
-        << "ws1" << QStringList{"192.168.1.5", "10.0.0.2"}
-        << "本机名称：ws1，本机IP：192.168.1.5;10.0.0.2;";
+    QTest::newRow("two addresses") << "ws1" << QStringList{"192.168.1.5", "10.0.0.2"}
+                                   << "本机名称：ws1，本机IP：192.168.1.5;10.0.0.2;";
     QTest::newRow("one address") << "主机" << QStringList{"10.213.7.1"}
                                  << "本机名称：主机，本机IP：10.213.7.1;";
     QTest::newRow("no address") << "lonely" << QStringList{} << "本机名称：lonely，本机IP：";
@@ -245,8 +244,7 @@ void MainFrameTest::hostInfoTickWritesPaneThree() {
     QCOMPARE(timer->interval(), 1000);
     frame.OnHostInfoTimer();
     QCOMPARE(frame.StatusPaneText(3),
-             vx::FormatHostInfo(vx::platform::LocalHostName(),
-                                vx::platform::LocalIPv4Addresses()));
+             vx::FormatHostInfo(vx::platform::LocalHostName(), vx::platform::LocalIPv4Addresses()));
 }
 
 void MainFrameTest::closeBoxHidesOrMinimises_data() {

@@ -38,11 +38,10 @@ private slots:
 void OutputLogTest::stampedLines_data() {
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<QStringList>("bodies");  // the lines after their stamps
-    QTest::newRow("in call order") << QStringList{"一", "二", "three"}
-                                   << QStringList{"一", "二", "three"};
+    QTest::newRow("in call order")
+        << QStringList{"一", "二", "three"} << QStringList{"一", "二", "three"};
     QTest::newRow("empty text is a bare stamp") << QStringList{""} << QStringList{""};
-    QTest::newRow("embedded line break kept")
-        << QStringList{"a\r\nb"} << QStringList{"a", "b"};
+    QTest::newRow("embedded line break kept") << QStringList{"a\r\nb"} << QStringList{"a", "b"};
 }
 
 void OutputLogTest::stampedLines() {
