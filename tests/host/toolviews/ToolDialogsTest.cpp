@@ -201,8 +201,8 @@ void ToolDialogsTest::displayWorkedExample() {
     QCOMPARE(t.Stored("Q"), QStringLiteral("2,0"));
     // The first visible tool in the new order is the one shown.
     QCOMPARE(t.frame->GetToolListView()->CurrentPage(), t.pages["R"].data());
-    QVERIFY(t.pages["R"]->isVisible());
-    QVERIFY(!t.pages["P"]->isVisible() && !t.pages["Q"]->isVisible());
+    QVERIFY(!t.pages["R"]->isHidden());
+    QVERIFY(t.pages["P"]->isHidden() && t.pages["Q"]->isHidden());
     QCOMPARE(t.frame->StatusPaneText(2), QStringLiteral("当前窗口：R"));
 
     // The entries themselves changed, so a second dialog opens in the new order.
