@@ -43,7 +43,10 @@ function(vx_add_plugin name)
   target_link_libraries(${name} PRIVATE vx_contract ${ARG_LIBS})
   # Static libraries' symbols stay inside the module; every reference must be
   # resolved at link time (a plug-in calls the host only through the contract).
-  target_link_options(${name} PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
+  target_link_options(${name} PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined
+                      -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/PluginExports.map)
+  set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS
+               ${PROJECT_SOURCE_DIR}/cmake/PluginExports.map)
 endfunction()
 
 # vx_add_test(name SOURCES ... LIBS ... [LABELS ...] [ENV ...] [TIMEOUT s])

@@ -1,5 +1,6 @@
 #include "platform/MessageBox.h"
 
+#include <QFile>
 #include <QMessageBox>
 
 namespace vx::platform {
@@ -13,6 +14,11 @@ std::function<void(const QString&)>& Interceptor() {
 void ShowMessageBox(const QString& text, QWidget* parent) {
     if (Interceptor()) {
         Interceptor()(text);
+        return;
+    }
+    if (const QString log = qEnvironmentVariable("VX_MESSAGEBOX_LOG"); !log.isEmpty()) {
+        QFile f(log);
+        if (f.open(QIODevice::WriteOnly | QIODevice::Append)) f.write(text.toUtf8() + '\n');
         return;
     }
     QMessageBox::information(parent, QStringLiteral("Vexmor"), text, QMessageBox::Ok);

@@ -41,7 +41,10 @@ public:
     // the tools, rebuilds the tool list, selects "32" and starts the scheduler.
     // Runs once per run; later calls return true and do nothing.
     bool OnNewDocument();
-    // Exit: cancels every task, then destroys the main frame and its views.
+    // Exit: cancels every task, then destroys the main frame and its views
+    // and emits DocumentClosed; the application then ends and deletes the
+    // document. Never call it from inside one of the frame's own handlers
+    // (the frame queues its exit command for this reason).
     void OnCloseDocument();
 
     void LoadTools();
@@ -66,6 +69,14 @@ public:
     CToolHost* ToolHost() const { return m_toolHost.get(); }
     ToolHostContext* Context() { return &m_context; }
 
+    // The addresses the link tools and the home-page command show.
+    static const QString kHomePageUrl;
+    static const QString kDownloadSite1Url;
+    static const QString kDownloadSite2Url;
+
+signals:
+    void DocumentClosed();
+
 private:
     // Fields in the order the document builds them.
     std::unique_ptr<CToolManager> m_toolManager;
@@ -78,6 +89,7 @@ private:
     QPointer<CMainFrame> m_frame;
     QList<QPointer<QWidget>> m_views;
     bool m_initialised = false;
+    bool m_closed = false;
 };
 
 }  // namespace vx

@@ -1,7 +1,10 @@
-// Placeholder entry until the application object lands.
 #include <QApplication>
 
+#include "host/app/VexmorApp.h"
+
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
+    QApplication qtApp(argc, argv);
+    vx::CVexmorApp app;
+    if (!app.InitInstance()) return 1;
+    return app.Run();
 }

@@ -1,0 +1,54 @@
+#include "host/app/AboutDlg.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "host/frame/DialogUnits.h"
+
+namespace vx {
+namespace {
+
+const char16_t kHintText[] =
+    u"如果您只需要更新升级程序的组件，请点击工具条上的更新升\r\n"
+    u"级，如果您需要升级主程序的版本，请到我的主页或华军等网\r\n"
+    u"站下载。";
+
+void Number(QWidget* w, int id) {
+    w->setObjectName(QString::number(id));
+    w->setProperty("vxId", id);
+}
+
+}  // namespace
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    Number(this, kDialogId);
+    setWindowTitle(QStringLiteral("关于 Vexmor"));
+    setFixedSize(du::X(235), du::Y(95));
+
+    auto* icon = new QLabel(this);
+    Number(icon, 128);
+    icon->setPixmap(QIcon(QStringLiteral(":/host/icons/vexmor.png")).pixmap(32, 32));
+    icon->setGeometry(du::Rect(11, 17, 21, 20));
+
+    auto* version = new QLabel(QStringLiteral("Vexmor 1.72 版"), this);
+    version->setGeometry(du::Rect(40, 17, 119, 8));
+
+    m_hint = new QPlainTextEdit(this);
+    Number(m_hint, kHintId);
+    m_hint->setReadOnly(true);
+    m_hint->setTabChangesFocus(true);
+    // The line breaks are the text's own; the box does not re-wrap it.
+    m_hint->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_hint->setPlainText(
+        QString::fromUtf16(kHintText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    m_hint->setGeometry(du::Rect(7, 57, 222, 31));
+
+    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    Number(ok, 1);
+    ok->setDefault(true);
+    ok->setGeometry(du::Rect(178, 17, 50, 14));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+}  // namespace vx

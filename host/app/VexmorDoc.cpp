@@ -1,0 +1,158 @@
+#include "host/app/VexmorDoc.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QUrl>
+
+#include "host/frame/MainFrame.h"
+#include "host/frame/MsgPopupDlg.h"
+#include "host/tasks/TaskBrowseDlg.h"
+#include "host/tasks/TaskCommands.h"
+#include "host/tasks/TaskManager.h"
+#include "host/tools/HostOutput.h"
+#include "host/tools/LinkTool.h"
+#include "host/tools/ToolDisplayDlg.h"
+#include "host/tools/ToolHost.h"
+#include "host/tools/ToolListView.h"
+#include "host/tools/ToolManager.h"
+#include "host/tools/ToolOptionsDlg.h"
+#include "platform/DesktopServices.h"
+
+namespace vx {
+namespace {
+
+constexpr int kMaxThreads = 32;
+
+}  // namespace
+
+const QString CVexmorDoc::kHomePageUrl = QStringLiteral("https://vexmor.example/");
+const QString CVexmorDoc::kDownloadSite1Url =
+    QStringLiteral("https://vexmor.example/download/mirror-1.html");
+const QString CVexmorDoc::kDownloadSite2Url =
+    QStringLiteral("https://vexmor.example/download/mirror-2.html");
+
+CVexmorDoc::CVexmorDoc()
+    : m_toolManager(std::make_unique<CToolManager>()),
+      m_hostOutput(std::make_unique<CHostOutput>(this)) {
+    m_optionsDlg = std::make_unique<CToolOptionsDlg>();
+    m_popup = std::make_unique<CMsgPopupDlg>();
+    m_toolHost = std::make_unique<CToolHost>(this);
+    m_taskManager = std::make_unique<CTaskManager>(m_hostOutput.get());
+}
+
+CVexmorDoc::~CVexmorDoc() {
+    // The scheduler thread reports through the host output, and tools' work
+    // runs in the tasks: the task manager goes first. The tool manager goes
+    // last because it unloads the libraries whose code everything else may
+    // still be running.
+    m_taskManager.reset();
+    m_toolHost.reset();
+    m_popup.reset();
+    m_optionsDlg.reset();
+    m_hostOutput.reset();
+    m_toolManager.reset();
+}
+
+void CVexmorDoc::AddView(QWidget* view) { m_views.append(view); }
+
+CMainFrame* CVexmorDoc::Frame() const { return m_frame.data(); }
+
+bool CVexmorDoc::OnNewDocument() {
+    // A second new-document command (Ctrl+N) would load every plug-in again
+    // and start a second scheduler: initialisation happens once per run.
+    if (m_initialised) return true;
+    QWidget* firstView = m_views.isEmpty() ? nullptr : m_views.first().data();
+    auto* frame = firstView ? qobject_cast<CMainFrame*>(firstView->window()) : nullptr;
+    if (!frame) return false;
+    m_initialised = true;
+    m_frame = frame;
+
+    // Both dialogs exist from construction on and stay hidden until asked for.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        m_optionsDlg->move(screen->availableGeometry().center() - m_optionsDlg->rect().center());
+
+    LoadTools();
+
+    if (QComboBox* list = frame->GetThreadCountList()) {
+        // Selecting programmatically is not the user's choice: no command follows.
+        const QSignalBlocker block(list);
+        const int index = list->findText(QString::number(kMaxThreads));
+        list->setCurrentIndex(index >= 0 ? index : 2);
+    }
+    m_taskManager->SetMaxThreads(kMaxThreads);
+    m_taskManager->StartScheduler();
+    return true;
+}
+
+void CVexmorDoc::OnCloseDocument() {
+    if (m_closed) return;
+    m_closed = true;
+    m_taskManager->CancelAllTasks();
+    // The tools' pages are children of the frame's show view and go with it;
+    // the tools themselves stay until the document is destroyed.
+    delete m_frame.data();
+    emit DocumentClosed();
+}
+
+void CVexmorDoc::LoadTools() {
+    m_context.toolHost = m_toolHost.get();
+    m_context.taskManager = m_taskManager.get();
+    m_context.hostOutput = m_hostOutput.get();
+    m_context.toolManager = m_toolManager.get();
+
+    m_toolManager->CreateTools(&m_context);
+
+    const struct {
+        const char16_t* name;
+        const QString& url;
+    } links[] = {
+        {u"Vexmor空间_我的主页", kHomePageUrl},
+        {u"Vexmor空间_华军下载", kDownloadSite1Url},
+        {u"Vexmor空间_天空下载", kDownloadSite2Url},
+    };
+    for (const auto& link : links)
+        m_toolManager->AddToolEntry(
+            new CLinkTool(&m_context, QString::fromUtf16(link.name), link.url), false);
+
+    RebuildToolList();
+}
+
+void CVexmorDoc::RebuildToolList() {
+    if (CMainFrame* frame = Frame(); frame && frame->GetToolListView())
+        frame->GetToolListView()->ResetTools();
+    m_optionsDlg->Reset();
+    m_toolManager->RegisterVisibleTools();
+}
+
+void CVexmorDoc::OnToolOptions() {
+    m_optionsDlg->show();
+    m_optionsDlg->raise();
+}
+
+void CVexmorDoc::OnToolDisplay() {
+    CToolDisplayDlg dlg(this, Frame());
+    dlg.exec();
+}
+
+void CVexmorDoc::OnTaskBrowse() {
+    CTaskBrowseDlg dlg(m_taskManager.get(), Frame());
+    dlg.exec();
+}
+
+void CVexmorDoc::OnCancelAllTasks() { CancelAllTasksCommand(*m_taskManager, *m_hostOutput); }
+
+void CVexmorDoc::OnSetMaxThreads() {
+    CMainFrame* frame = Frame();
+    if (!frame || !frame->GetThreadCountList()) return;
+    SetMaxThreadsCommand(*m_taskManager, *m_hostOutput, frame->GetThreadCountList()->currentText());
+}
+
+// The component manager and the update dialog come with the update feature.
+void CVexmorDoc::OnComponentManage() {}
+void CVexmorDoc::OnUpdate() {}
+
+void CVexmorDoc::OnHomePage() { platform::OpenUrl(QUrl(kHomePageUrl)); }
+
+}  // namespace vx

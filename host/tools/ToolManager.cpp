@@ -1,0 +1,198 @@
+#include "host/tools/ToolManager.h"
+
+#include <QFile>
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "platform/MessageBox.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramDir.h"
+
+Q_LOGGING_CATEGORY(lcTools, "vx.tools")
+
+namespace vx {
+namespace {
+
+using platform::ProfileFile;
+
+const QString kComponentSection = QStringLiteral("组件管理");
+const QString kDisabledKey = QStringLiteral("禁用组件");
+const QString kDisplaySection = QStringLiteral("工具显示");
+// Tools that search for computers come before every tool left at the default order.
+const QString kSearchComputers = QStringLiteral("搜索计算机");
+constexpr int kDisabledBuffer = 1024;
+constexpr int kDisplayBuffer = 10;
+constexpr int kBuiltinOrder = 65535;
+
+// Lower-cases ASCII letters only, as the file-name test has always done.
+QString AsciiLower(const QString& text) {
+    QString out = text;
+    for (QChar& c : out)
+        if (c.unicode() < 128) c = c.toLower();
+    return out;
+}
+
+// Remembers the current directory and restores it when the scope ends, so
+// that a plug-in's own dependencies are found beside it while it loads.
+class CurrentDirSwitch {
+public:
+    explicit CurrentDirSwitch(const QByteArray& dir) {
+        char buf[PATH_MAX];
+        if (::getcwd(buf, sizeof buf)) m_saved = buf;
+        if (::chdir(dir.constData()) != 0)
+            qCDebug(lcTools) << "cannot enter" << dir << ":" << strerror(errno);
+    }
+    ~CurrentDirSwitch() {
+        if (!m_saved.isEmpty() && ::chdir(m_saved.constData()) != 0)
+            qCDebug(lcTools) << "cannot return to" << m_saved;
+    }
+    CurrentDirSwitch(const CurrentDirSwitch&) = delete;
+    CurrentDirSwitch& operator=(const CurrentDirSwitch&) = delete;
+
+private:
+    QByteArray m_saved;
+};
+
+}  // namespace
+
+CToolManager::PluginLibraries::~PluginLibraries() {
+    for (const PluginLibrary& lib : items) ::dlclose(lib.module);
+}
+
+CToolManager::CToolManager() : m_libraries(std::make_unique<PluginLibraries>()) {}
+
+CToolManager::~CToolManager() {
+    // A tool's destructor is code of its library: all tools first, then the libraries.
+    for (const ToolEntry& e : m_entries) delete e.tool;
+    m_entries.clear();
+    m_libraries.reset();
+}
+
+void CToolManager::CreateTools(ToolHostContext* context) {
+    LoadPlugins();
+    for (const PluginLibrary& lib : m_libraries->items) {
+        for (int index = 0;; ++index) {
+            CToolBase* tool = lib.create(index, context);
+            if (!tool) break;
+            AddToolEntry(tool, true);
+        }
+    }
+}
+
+void CToolManager::LoadPlugins() {
+    const QString disabled = ProfileFile::Settings().GetString(kComponentSection, kDisabledKey,
+                                                               QString(), kDisabledBuffer);
+    const QByteArray dir =
+        QFile::encodeName(platform::GetProgramDir() + QStringLiteral("ToolDlls"));
+    CurrentDirSwitch cwd(dir);
+
+    DIR* d = ::opendir(dir.constData());
+    if (!d) {
+        qCDebug(lcTools) << "no plug-in folder" << dir << ":" << strerror(errno);
+        return;
+    }
+    // Collected first so that nothing a plug-in does while loading can disturb the listing.
+    std::vector<QByteArray> names;
+    while (dirent* ent = ::readdir(d)) names.emplace_back(ent->d_name);
+    ::closedir(d);
+
+    for (const QByteArray& raw : names) {
+        if (raw == "." || raw == "..") continue;
+        const QByteArray path = dir + '/' + raw;
+        struct stat st {};
+        if (::stat(path.constData(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
+        const QString name = QFile::decodeName(raw);
+        if (!AsciiLower(name).endsWith(QStringLiteral(".so"))) {
+            qCDebug(lcTools) << "skipped" << name << ": not a .so file";
+            continue;
+        }
+        // A plain substring test: every file whose whole name occurs in the list is off.
+        if (disabled.contains(name, Qt::CaseSensitive)) {
+            qCDebug(lcTools) << "skipped" << name << ": disabled";
+            continue;
+        }
+        LoadLibrary(QFile::decodeName(path));
+    }
+}
+
+void CToolManager::LoadLibrary(const QString& path) {
+    void* module = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+        qCDebug(lcTools) << "skipped" << path << ":" << ::dlerror();
+        return;
+    }
+    auto create = reinterpret_cast<CreateObjFunc>(::dlsym(module, "CreateObj"));
+    if (!create) {
+        qCDebug(lcTools) << "skipped" << path << ": no CreateObj";
+        ::dlclose(module);
+        return;
+    }
+    m_libraries->items.append({create, module});
+}
+
+void CToolManager::AddToolEntry(CToolBase* tool, bool plugin) {
+    ToolEntry entry{tool, kBuiltinOrder, true};
+    if (plugin) {
+        const QString name = tool->GetToolInfo().name;
+        const QString value = ProfileFile::Settings().GetString(
+            kDisplaySection, name, QStringLiteral("0,1"), kDisplayBuffer);
+        const qsizetype comma = value.indexOf(',');
+        if (comma < 0) {
+            entry.order = 0;
+            entry.visible = ProfileFile::ParseLeadingInt(value) != 0;
+        } else {
+            entry.order = ProfileFile::ParseLeadingInt(value.left(comma));
+            entry.visible = ProfileFile::ParseLeadingInt(value.mid(comma + 1)) != 0;
+        }
+        if (entry.order == 0 && name.contains(kSearchComputers)) entry.order = -1;
+    }
+    m_entries.append(entry);
+}
+
+void CToolManager::RegisterVisibleTools() {
+    std::stable_sort(m_entries.begin(), m_entries.end(),
+                     [](const ToolEntry& a, const ToolEntry& b) { return a.order < b.order; });
+    for (const ToolEntry& e : m_entries)
+        if (e.visible) e.tool->RegisterTool();
+}
+
+bool CToolManager::EntryAtCursor(ToolEntry*& entry) {
+    if (m_entryCursor < 0 || m_entryCursor >= m_entries.size()) return false;
+    entry = &m_entries[m_entryCursor];
+    return true;
+}
+
+bool CToolManager::FirstEntry(ToolEntry*& entry) {
+    m_entryCursor = 0;
+    return EntryAtCursor(entry);
+}
+
+bool CToolManager::NextEntry(ToolEntry*& entry) {
+    if (m_entryCursor < m_entries.size()) ++m_entryCursor;
+    return EntryAtCursor(entry);
+}
+
+void CToolManager::SendToolMessage(const QString& name, int a, int b) {
+    if (name.isEmpty()) {
+        for (const ToolEntry& e : m_entries) e.tool->OnToolMessage(a, b);
+        return;
+    }
+    for (const ToolEntry& e : m_entries) {
+        if (e.tool->GetToolInfo().name == name) {
+            e.tool->OnToolMessage(a, b);
+            return;
+        }
+    }
+    platform::ShowMessageBox(QStringLiteral("找不到工具[") + name + QStringLiteral("]"));
+}
+
+int CToolManager::LibraryCount() const { return static_cast<int>(m_libraries->items.size()); }
+
+}  // namespace vx

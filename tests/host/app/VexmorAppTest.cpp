@@ -1,0 +1,166 @@
+// The application object in process: the single-instance lock, the deletion
+// of uninstalled components, and start-up to the shown window and back.
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "host/app/VexmorApp.h"
+#include "host/app/VexmorDoc.h"
+#include "host/frame/MainFrame.h"
+#include "host/tools/FakeProgramDir.h"
+#include "host/tools/ToolManager.h"
+#include "platform/MessageBox.h"
+#include "platform/ProfileFile.h"
+
+using vx::CVexmorApp;
+
+namespace {
+
+void Touch(const QString& path) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+}
+
+}  // namespace
+
+class VexmorAppTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        QVERIFY(m_runtime.isValid());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
+        vx::CMainFrame::OverrideTrayAvailability(false);
+        vx::platform::SetMessageBoxInterceptor([this](const QString& t) { m_boxes << t; });
+    }
+    void init() { m_boxes.clear(); }
+
+    // Only plain names directly inside ToolDlls, each ended by ";", are
+    // deleted; the key is emptied whatever it held.
+    void deletesUninstalledComponents_data() {
+        QTest::addColumn<QString>("value");  // null: no key
+        QTest::addColumn<QStringList>("deleted");
+
+        const QString filler = QString(1016, 'f') + ";";  // cut at 1023 characters
+        QTest::newRow("two names") << "a.so;b.so;" << QStringList{"a.so", "b.so"};
+        QTest::newRow("no final separator") << "a.so;b.so" << QStringList{"a.so"};
+        QTest::newRow("empty") << "" << QStringList{};
+        QTest::newRow("absent") << QString() << QStringList{};
+        QTest::newRow("no separator at all") << "a.so" << QStringList{};
+        QTest::newRow("empty names between") << ";;a.so;;" << QStringList{"a.so"};
+        QTest::newRow("missing file skipped") << "gone.so;b.so;" << QStringList{"b.so"};
+        QTest::newRow("non-ASCII name") << "工具.so;" << QStringList{"工具.so"};
+        QTest::newRow("parent folder") << "../victim.so;a.so;" << QStringList{"a.so"};
+        QTest::newRow("dot dot alone") << "..;" << QStringList{};
+        QTest::newRow("sub folder") << "sub/inner.so;" << QStringList{};
+        QTest::newRow("absolute path") << "@ABS@;" << QStringList{};
+        QTest::newRow("a folder") << "sub;" << QStringList{};
+        QTest::newRow("cut at the buffer") << filler + "a.so;b.so;" << QStringList{"a.so"};
+    }
+    void deletesUninstalledComponents() {
+        QFETCH(QString, value);
+        QFETCH(QStringList, deleted);
+        FakeProgramDir dir;
+        const QStringList inside{"a.so", "b.so", "工具.so", "sub/inner.so"};
+        for (const QString& f : inside) Touch(dir.PluginDir() + f);
+        Touch(dir.Path() + "victim.so");
+        QTemporaryDir elsewhere;
+        const QString absolute = elsewhere.filePath("abs.so");
+        Touch(absolute);
+        value.replace("@ABS@", absolute);
+        if (!value.isNull()) QVERIFY(dir.WriteIni("[组件管理]\r\n卸载组件=" + value + "\r\n"));
+
+        QCOMPARE(CVexmorApp::DeleteUninstalledComponents(), deleted);
+
+        for (const QString& f : inside)
+            QCOMPARE(QFile::exists(dir.PluginDir() + f), !deleted.contains(f));
+        QVERIFY(QFile::exists(dir.Path() + "victim.so"));
+        QVERIFY(QFile::exists(absolute));
+        vx::platform::ProfileFile ini(dir.IniPath());
+        QCOMPARE(ini.GetKeys("组件管理"), QStringList{"卸载组件"});
+        QCOMPARE(ini.GetString("组件管理", "卸载组件", "DEF", 1024), QString(""));
+    }
+
+    // One holder at a time; a holder that died leaves a lock the next start takes.
+    void instanceLockIsExclusiveAndRecoverable() {
+        {
+            auto first = CVexmorApp::TakeInstanceLock();
+            QVERIFY(first);
+            QVERIFY(!CVexmorApp::TakeInstanceLock());
+        }
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            auto lock = CVexmorApp::TakeInstanceLock();
+            ::_exit(lock ? 0 : 1);  // dies holding it: no unlock runs
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        QVERIFY(QFile::exists(CVexmorApp::InstanceLockPath()));
+        QVERIFY(CVexmorApp::TakeInstanceLock());
+    }
+
+    // Start-up to the shown window: uninstall before loading, the update
+    // hook, Ctrl+N ignored, a second instance refused, and exit.
+    void startsAndExits() {
+        FakeProgramDir dir;
+        QVERIFY(dir.AddFixture("pair", "fx_pair.so"));
+        QVERIFY(dir.AddFixture("named", "fx_named.so"));
+        QVERIFY(
+            dir.WriteIni("[组件管理]\r\n卸载组件=fx_pair.so;\r\n[更新升级]\r\n更新文件数=3\r\n"));
+        {
+            CVexmorApp app;
+            QVERIFY(app.InitInstance());
+            vx::CMainFrame* frame = app.Frame();
+            QVERIFY(frame);
+            QVERIFY(frame->isVisible());
+            QVERIFY(!QFile::exists(dir.PluginDir() + "fx_pair.so"));
+            QCOMPARE(app.Doc()->ToolManager()->EntryCount(), 4);
+            QVERIFY(!QApplication::quitOnLastWindowClosed());
+
+            const QStringList logBefore = dir.ReadLog();
+            auto* newDocument = frame->findChild<QAction*>("57600");
+            QVERIFY(newDocument);
+            QCOMPARE(newDocument->shortcut(), QKeySequence(QKeySequence::New));
+            newDocument->trigger();
+            QCOMPARE(app.Doc()->ToolManager()->EntryCount(), 4);
+            QCOMPARE(dir.ReadLog(), logBefore);
+
+            // A second start while this one runs: told so, no window.
+            const int windows = QApplication::topLevelWidgets().size();
+            {
+                CVexmorApp second;
+                QVERIFY(!second.InitInstance());
+                QVERIFY(!second.Doc());
+            }
+            QCOMPARE(m_boxes, QStringList{"程序已经运行一个实例"});
+            QCOMPARE(QApplication::topLevelWidgets().size(), windows);
+            QVERIFY(frame->isVisible());
+
+            // Exit: the frame queues the close, which destroys the frame.
+            QPointer<vx::CMainFrame> guard(frame);
+            frame->OnCommand(vx::CMainFrame::ID_APP_EXIT);
+            QTRY_VERIFY(guard.isNull());
+            QVERIFY(!app.Frame());
+            QVERIFY(dir.ReadLog().filter("delete ").isEmpty());
+        }
+        const QStringList log = dir.ReadLog();
+        QCOMPARE(log.filter("delete ").size(), 1);
+        QVERIFY(log.last().startsWith("unload fx_named.so"));
+        // The lock went with the application.
+        QVERIFY(CVexmorApp::TakeInstanceLock());
+    }
+
+private:
+    QTemporaryDir m_runtime;
+    QStringList m_boxes;
+};
+
+QTEST_MAIN(VexmorAppTest)
+#include "VexmorAppTest.moc"
