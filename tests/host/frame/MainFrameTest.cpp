@@ -68,6 +68,8 @@ private slots:
     void trayClicksToggleAndShowMenu();
     void barTogglesAndShowHideCommand();
     void commandsReachTheDocument();
+    void exitFromEverySource_data();
+    void exitFromEverySource();
 };
 
 void MainFrameTest::menusHoldTheirCommands_data() {
@@ -342,14 +344,41 @@ void MainFrameTest::commandsReachTheDocument() {
         });
         frame->TrayMenu()->findChild<QAction*>(QStringLiteral("57664"))->trigger();
         QVERIFY(sawAbout);
+        doc.OnCloseDocument();
+    }
+    vx::platform::SetOpenUrlObserver({});
+    qunsetenv("VX_PROGRAM_DIR");
+}
 
-        // Exit from the toolbar: the frame goes once the click is delivered.
-        frame->ToolBar()->findChild<QAction*>(QStringLiteral("57665"))->trigger();
+void MainFrameTest::exitFromEverySource_data() {
+    QTest::addColumn<QString>("source");
+    QTest::newRow("menu") << "menu";
+    QTest::newRow("toolbar") << "toolbar";
+    QTest::newRow("tray menu") << "tray";
+}
+
+void MainFrameTest::exitFromEverySource() {
+    QFETCH(QString, source);
+    QTemporaryDir programDir;
+    qputenv("VX_PROGRAM_DIR", QFile::encodeName(programDir.path() + '/'));
+    {
+        vx::CVexmorDoc doc;
+        CMainFrame::OverrideTrayAvailability(true);
+        QPointer<CMainFrame> frame = new CMainFrame(&doc);
+        CMainFrame::OverrideTrayAvailability(std::nullopt);
+        QVERIFY(doc.OnNewDocument());
+        frame->show();
+        QObject* holder = source == "menu"      ? static_cast<QObject*>(frame->menuBar())
+                          : source == "toolbar" ? static_cast<QObject*>(frame->ToolBar())
+                                                : static_cast<QObject*>(frame->TrayMenu());
+        auto* exit = holder->findChild<QAction*>(QStringLiteral("57665"));
+        QVERIFY(exit);
+        exit->trigger();
+        // The frame goes once the click has been delivered, not under it.
         QVERIFY(frame);
         QTRY_VERIFY(!frame);
         QVERIFY(!doc.Frame());
     }
-    vx::platform::SetOpenUrlObserver({});
     qunsetenv("VX_PROGRAM_DIR");
 }
 
