@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPainter>
 #include <QStyle>
 #include <QtTest>
@@ -107,6 +108,7 @@ private slots:
     void itemLayout();
     void scrollArrows();
     void scrollRepeat();
+    void itemsClippedToArea();
     void clickNotifications_data();
     void clickNotifications();
     void folderSlide_data();
@@ -278,6 +280,23 @@ void GfxOutBarCtrlTest::scrollRepeat() {
     QVERIFY(b.notes.isEmpty());
 }
 
+void GfxOutBarCtrlTest::itemsClippedToArea() {
+    Bench b(0x100, QSize(150, 200));
+    b.Fill(2, 6);
+    const QRect button = b.bar->FolderRect(1);
+    int cut = -1;
+    for (int i = 0; i < 6 && cut < 0; ++i)
+        if (b.bar->IconRect(i).intersects(button)) cut = i;
+    QVERIFY(cut >= 0);
+    const QImage image = b.Picture();
+    const QRect icon = b.bar->IconRect(cut);
+    QCOMPARE(image.pixelColor(icon.center().x(), button.top() + 5), b.bar->FaceColor());
+    QCOMPARE(image.pixelColor(icon.center().x(), button.top() - 2), kIconColours[cut]);
+    // The hidden part is not clickable either.
+    b.Click(QPoint(icon.center().x(), button.top() + 5));
+    QCOMPARE(b.notes, Notes({{5, 1}}));
+}
+
 void GfxOutBarCtrlTest::clickNotifications_data() {
     QTest::addColumn<Scenario>("scenario");
     QTest::addColumn<Notes>("expected");
@@ -427,6 +446,13 @@ void GfxOutBarCtrlTest::clickAnimation() {
             QCOMPARE(b.bar->ClickAnimationOffset(), expected[tick]);
         }
     }
+    // Clicking another item starts its wiggle from the beginning.
+    b.bar->ClickAnimationTick();
+    b.bar->ClickAnimationTick();
+    b.Click(b.Icon(1));
+    QCOMPARE(b.bar->ClickAnimationCounter(), 0);
+    b.Click(b.Icon(0));
+
     // Displaced left and down: the rightmost column shows the background.
     b.bar->ClickAnimationTick();
     QImage image = b.Picture();
@@ -765,6 +791,31 @@ void GfxOutBarCtrlTest::childWindow() {
     QCOMPARE(child->geometry(), b.bar->InsideRect());
     b.bar->SelectFolder(0);
     QVERIFY(!child->isVisible());
+    // The slide pictures the child window in its place.
+    child->setAutoFillBackground(true);
+    QPalette pal = child->palette();
+    pal.setColor(QPalette::Window, QColor(255, 128, 0));
+    child->setPalette(pal);
+    QList<QImage> shown;
+    b.bar->SetSlideObserver([&](const QImage& frame) { shown.append(frame); });
+    b.bar->SelectFolder(1);
+    QVERIFY(!shown.isEmpty());
+    QCOMPARE(shown.last().pixelColor(b.bar->InsideRect().center()), QColor(255, 128, 0));
+
+    // While a child window has the focus the bar draws no hover frame.
+    auto* edit = new QLineEdit(child);
+    edit->setGeometry(0, 0, 50, 20);
+    edit->show();
+    QApplication::setActiveWindow(&b.parent);
+    edit->setFocus();
+    QTRY_VERIFY(edit->hasFocus());
+    const QRect button = b.bar->FolderRect(0);
+    b.Move(b.Button(0));
+    QCOMPARE(b.bar->HoverFolder(), 0);
+    QCOMPARE(b.At(60, button.bottom()), b.bar->BackgroundColor());
+    edit->clearFocus();
+    QCOMPARE(b.At(60, button.bottom()), b.bar->DarkShadowColor());
+
     // The child belongs to whoever gave it.
     delete b.bar;
     QVERIFY(!guard.isNull());
