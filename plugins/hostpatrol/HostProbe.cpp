@@ -4,10 +4,7 @@
 
 #include "platform/Neighbour.h"
 #include "platform/NetworkInfo.h"
-#if __has_include("plugins/common/EnumHostShares.h")
 #include "plugins/common/EnumHostShares.h"
-#define VX_HAVE_SHARE_LISTING 1
-#endif
 
 namespace vx::hostpatrol {
 
@@ -16,12 +13,7 @@ bool CNetworkProbe::ResolveMac(const QString& address, QString& mac) {
 }
 
 void CNetworkProbe::EnumHostShares(const QString& host, QStringList& names) {
-#ifdef VX_HAVE_SHARE_LISTING
     ::EnumHostShares(host, names);
-#else
-    Q_UNUSED(host);
-    Q_UNUSED(names);
-#endif
 }
 
 HostScanResult RunProbe(IHostProbe& probe, const QString& address, bool withShares) {

@@ -1,0 +1,140 @@
+// The host patrol sweeping the lab LAN from its workstation namespace, with
+// the real probe and the host's task manager: which hosts it finds, their
+// MACs and shares, and a host whose link goes down and comes back.
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include <memory>
+
+#include "PatrolFakes.h"
+#include "host/tasks/TaskManager.h"
+#include "lab/LabSupport.h"
+#include "plugins/common/SortListCtrl.h"
+#include "plugins/hostpatrol/HostPatrolDlg.h"
+#include "plugins/hostpatrol/HostPatrolTool.h"
+#include "plugins/hostpatrol/HostProbeTask.h"
+
+using namespace vx::hostpatrol;
+
+class HostPatrolLabTest : public QObject {
+    Q_OBJECT
+
+private:
+    vx::lab::LabFacts m_lab;
+    FakeToolHost m_host;
+    FakeHostOutput m_output;
+    FakeHostOutput m_status;
+    std::unique_ptr<vx::CTaskManager> m_tasks;
+    ToolHostContext m_context;
+    std::unique_ptr<CHostPatrolTool> m_tool;
+
+    CHostPatrolDlg* Page() const { return m_tool->Page(); }
+
+    // One sweep from the start button's path; true once every probe is done
+    // and its result applied.
+    bool Sweep() {
+        Page()->StartSweep(false);
+        QElapsedTimer clock;
+        clock.start();
+        while (m_tasks->GetTaskCount(kProbeTypeName) > 0) {
+            if (clock.elapsed() > 60000) return false;
+            QTest::qWait(20);
+        }
+        // Every result was queued before its task left the manager.
+        QCoreApplication::processEvents();
+        return true;
+    }
+
+    int RowOf(const QString& address) const {
+        for (int row = 0; row < Page()->List()->RowCount(); ++row)
+            if (Page()->List()->CellText(row, 0) == address) return row;
+        return -1;
+    }
+
+private slots:
+    void initTestCase() {
+        QCOMPARE(vx::lab::RunLabScript("link.sh", {"up"}), 0);
+        QVERIFY(m_lab.Load());  // after the link is surely up
+        // The sweep takes this machine's first address; inside the lab that
+        // must be the workstation's.
+        QCOMPARE(GetLocalSubnetPrefix(), m_lab.Value("VXLAB_SUBNET"));
+        m_tasks = std::make_unique<vx::CTaskManager>(&m_status);
+        m_tasks->SetMaxThreads(256);
+        m_tasks->StartScheduler();
+        m_context = {&m_host, m_tasks.get(), &m_output, nullptr};
+        PatrolTickCounter() = 0;
+        m_tool = std::make_unique<CHostPatrolTool>(&m_context);
+        Page()->findChild<QCheckBox*>("1001")->setChecked(true);
+    }
+    void cleanupTestCase() {
+        if (m_tasks) m_tasks->CancelAllTasks();
+        m_tool.reset();
+        m_tasks.reset();
+        vx::lab::RunLabScript("link.sh", {"up"});
+    }
+
+    void oneSweepFindsTheLiveHosts() {
+        QVERIFY(Sweep());
+        QStringList found;
+        for (int row = 0; row < Page()->List()->RowCount(); ++row)
+            found << Page()->List()->CellText(row, 0);
+        found.sort();
+        QStringList live = m_lab.LiveAddresses();
+        live.sort();
+        QCOMPARE(found, live);
+        QCOMPARE(Page()->OfflineList().size(), 254 - live.size());
+        QVERIFY(m_output.shown.isEmpty());
+
+        QCOMPARE(Page()->List()->CellText(RowOf(m_lab.Value("VXLAB_WS_ADDR")), 1),
+                 m_lab.Value("VXLAB_WS_MAC"));
+        for (int n : m_lab.Hosts()) {
+            const int row = RowOf(m_lab.HostValue(n, "ADDR"));
+            QVERIFY2(row >= 0, qPrintable(m_lab.HostValue(n, "ADDR")));
+            QCOMPARE(Page()->List()->CellText(row, 1), m_lab.HostValue(n, "MAC"));
+            QCOMPARE(Page()->RowImage(row), 0);
+        }
+        QCOMPARE(Page()->List()->CellText(RowOf(m_lab.Value("VXLAB_SMB_ADDR")), 3),
+                 QStringLiteral("docs;music;"));
+        QCOMPARE(Page()->List()->CellText(RowOf(m_lab.Value("VXLAB_ARPONLY_ADDR")), 3), QString());
+        QVERIFY(RowOf(m_lab.Value("VXLAB_LATE_ADDR")) >= 0);
+    }
+
+    // After its link goes down the host is silent: three sweeps are absorbed,
+    // the fourth reports it; one sweep after the link is back it is online.
+    void hostGoesDownAndComesBack() {
+        const QString flap = m_lab.Value("VXLAB_FLAP_ADDR");
+        const int row = RowOf(flap);
+        QVERIFY(row >= 0);
+        QCOMPARE(vx::lab::RunLabScript("link.sh", {"down"}), 0);
+        for (int sweep = 1; sweep <= 3; ++sweep) {
+            QVERIFY(Sweep());
+            QVERIFY2(m_output.shown.isEmpty(), qPrintable(m_output.shown.join('|')));
+        }
+        QVERIFY(Sweep());
+        QCOMPARE(m_output.shown, QStringList{flap + QStringLiteral("下线了")});
+        QCOMPARE(Page()->RowImage(row), 1);
+        QVERIFY(Sweep());
+        QCOMPARE(m_output.shown.size(), 1);
+
+        QCOMPARE(vx::lab::RunLabScript("link.sh", {"up"}), 0);
+        QTest::qWait(200);
+        QVERIFY(Sweep());
+        QCOMPARE(m_output.shown,
+                 (QStringList{flap + QStringLiteral("下线了"), flap + QStringLiteral("上线了")}));
+        QCOMPARE(Page()->RowImage(row), 0);
+        QCOMPARE(Page()->List()->CellText(row, 1),
+                 m_lab.HostValue(flap.section(QLatin1Char('.'), 3).toInt(), "MAC"));
+    }
+};
+
+int main(int argc, char** argv) {
+    return vx::lab::LabMain(argc, argv, [](int c, char** v) {
+        QApplication app(c, v);
+        HostPatrolLabTest test;
+        return QTest::qExec(&test, c, v);
+    });
+}
+
+#include "HostPatrolLabTest.moc"
