@@ -24,7 +24,6 @@
 #include "host/tools/ToolShowView.h"
 #include "platform/NetworkInfo.h"
 
-
 namespace vx {
 
 namespace {
@@ -203,6 +202,9 @@ void CMainFrame::CreateToolBar() {
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_toolBar->setIconSize(QSize(kToolbarImageSize, kToolbarImageSize));
     addToolBar(Qt::TopToolBarArea, m_toolBar);
+    // The bar can change size without the frame doing so (its own relayout,
+    // showing it again); the controls follow it then as well.
+    m_toolBar->installEventFilter(this);
 
     for (const ToolbarButton& button : kToolbarButtons) {
         if (button.id == 0) {
@@ -349,6 +351,15 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     LayoutPanes();
+    FollowToolbarEdge();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_toolBar && event->type() == QEvent::Resize) FollowToolbarEdge();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::FollowToolbarEdge() {
     if (m_toolBar && m_toolBar->rect().width() > kToolbarControlsMinWidth) PlaceToolbarControls();
 }
 

@@ -90,6 +90,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateMenus();
@@ -98,6 +99,7 @@ private:
     void CreateClient();
     void CreateTray();
     void PlaceToolbarControls();
+    void FollowToolbarEdge();
     QAction* MakeAction(QObject* parent, int id, const QString& text);
 
     CVexmorDoc* m_doc;  // not owned; outlives the frame

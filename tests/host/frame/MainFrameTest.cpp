@@ -201,8 +201,11 @@ void MainFrameTest::resizeRestoresPaneLayout() {
 void MainFrameTest::toolbarControlsFollowTheRightEdge() {
     auto frame = ShownFrame(false);
     QVERIFY(frame);
-    frame->resize(900, 500);
     QToolBar* bar = frame->ToolBar();
+    // Already at the right end when first shown, before any resize by the user.
+    QCOMPARE(bar->findChild<QPushButton*>(QStringLiteral("61446"))->geometry().right(),
+             bar->rect().right());
+    frame->resize(900, 500);
     QTRY_COMPARE(bar->width(), frame->width());
     auto* label = bar->findChild<QLabel*>(QStringLiteral("threadCountLabel"));
     auto* ok = bar->findChild<QPushButton*>(QStringLiteral("61446"));
