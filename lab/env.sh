@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints the facts about a running lab that tests and benchmarks need, one
-# KEY=VALUE a line (shell-sourceable). MACs are read from the namespaces'
-# own links at the time of the call.
+# KEY=VALUE a line, shell-sourceable (values with spaces in double quotes).
+# MACs are read from the namespaces' own links at the time of the call.
 #   lab/env.sh [--id ID]      exit 1 when that lab is not up
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -27,7 +27,7 @@ echo "VXLAB_WS_MAC=$(mac_of "$ws")"
 echo "VXLAB_BRIDGE_NS=$(vxlab_ns br)"
 echo "VXLAB_UNUSED_ADDR=$VXLAB_NET.$VXLAB_UNUSED"
 echo "VXLAB_LATE_DELAY_MS=$VXLAB_LATE_DELAY_MS"
-echo "VXLAB_SMB_SHARES=docs music"
+echo "VXLAB_SMB_SHARES=\"docs music\""
 live="$VXLAB_NET.1"
 for n in "${VXLAB_HOSTS[@]}"; do
     ns=$(vxlab_ns "h$n")
@@ -47,5 +47,5 @@ for n in "${VXLAB_HOSTS[@]}"; do
         ;;
     esac
 done
-echo "VXLAB_HOSTS=${VXLAB_HOSTS[*]}"
-echo "VXLAB_LIVE_ADDRS=$live"
+echo "VXLAB_HOSTS=\"${VXLAB_HOSTS[*]}\""
+echo "VXLAB_LIVE_ADDRS=\"$live\""

@@ -69,7 +69,8 @@ done
 start_in() { # name namespace command...
     local name=$1 ns=$2
     shift 2
-    setsid ip netns exec "$ns" "$@" </dev/null >>"$VXLAB_STATE/$name.log" 2>&1 &
+    # fd 9 is the lab lock: the daemons must not keep holding it.
+    setsid ip netns exec "$ns" "$@" </dev/null >>"$VXLAB_STATE/$name.log" 2>&1 9>&- &
     echo $! >"$VXLAB_STATE/pids/$name.pid"
 }
 
@@ -90,6 +91,8 @@ for n in "${VXLAB_HOSTS[@]}"; do
         echo "lab track" >"$s/share/music/track.txt"
         sed -e "s|@STATE@|$s|g" -e "s|@ADDR@|$VXLAB_NET.$n|g" "$here/smb.conf.in" >"$s/smb.conf"
         start_in smbd "$ns" smbd --foreground --no-process-group --configfile="$s/smb.conf"
+        start_in samba-dcerpcd "$ns" /usr/libexec/samba/samba-dcerpcd --libexec-rpcds \
+            --foreground --no-process-group --configfile="$s/smb.conf"
         ;;
     esac
 done
@@ -105,6 +108,14 @@ if [ -n "$smb_ns" ]; then
         sleep 0.1
     done
     ip netns exec "$smb_ns" ss -Hltn 'sport = :445' | grep -q . || { echo "lab: smbd is not listening" >&2; exit 1; }
+    # The first listing after start-up waits seconds for the RPC helpers to
+    # come up; take that wait here rather than in a test's timeout.
+    if command -v smbclient >/dev/null; then
+        home=$(mktemp -d)
+        HOME=$home timeout 30 ip netns exec "$(vxlab_ns ws)" smbclient -N -L "//$VXLAB_NET.${smb_ns##*-h}" -p 445 \
+            >"$VXLAB_STATE/warmup.log" 2>&1 9>&- || echo "lab: warm-up listing failed (see warmup.log)" >&2
+        rm -rf "$home"
+    fi
 fi
 
 "$here/env.sh" --id "$VXLAB_ID" >"$VXLAB_STATE/env"

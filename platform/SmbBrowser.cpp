@@ -1,8 +1,13 @@
 #include "platform/SmbBrowser.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <libsmbclient.h>
+#include <sys/file.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -27,12 +32,38 @@ struct SmbApi {
     decltype(&smbc_getFunctionClosedir) getClosedir = nullptr;
 };
 
-// Context creation and destruction touch libsmbclient's process-wide state
-// (configuration loading, debug set-up); they are not safe to run in parallel.
-std::mutex g_contextLock;
-SmbApi g_api;           // guarded by g_contextLock until g_loaded; read-only afterwards
-bool g_tried = false;   // guarded by g_contextLock
-bool g_loaded = false;  // guarded by g_contextLock
+std::mutex g_listingLock;
+SmbApi g_api;           // guarded by ListingLock
+bool g_tried = false;   // guarded by ListingLock
+bool g_loaded = false;  // guarded by ListingLock
+
+// libsmbclient keeps process-wide state (talloc stack frames, its connection
+// cache, the loaded configuration) that concurrent calls corrupt even on
+// separate contexts, so one listing runs at a time, context creation and
+// destruction included. Every plug-in carries its own copy of this file, so a
+// mutex alone would not keep two modules apart: each listing also takes a
+// flock on the executable, an inode every module opens for itself, and
+// flock excludes across open file descriptions. (Another process running the
+// same executable waits too; listings are bounded by their timeout.)
+class ListingLock {
+public:
+    ListingLock() : m_guard(g_listingLock) {
+        m_fd = ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
+        if (m_fd >= 0) {
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~ListingLock() {
+        if (m_fd >= 0) ::close(m_fd);  // releases the flock
+    }
+    ListingLock(const ListingLock&) = delete;
+    ListingLock& operator=(const ListingLock&) = delete;
+
+private:
+    std::lock_guard<std::mutex> m_guard;
+    int m_fd = -1;
+};
 
 template <typename F>
 bool Resolve(void* lib, const char* name, F& out) {
@@ -40,7 +71,7 @@ bool Resolve(void* lib, const char* name, F& out) {
     return out != nullptr;
 }
 
-// Called with g_contextLock held.
+// Called under ListingLock.
 bool LoadLocked() {
     if (g_tried) return g_loaded;
     g_tried = true;
@@ -80,12 +111,14 @@ void GuestAuth(SMBCCTX*, const char*, const char*, char* workgroup, int workgrou
     if (passwordLen > 0) password[0] = '\0';
 }
 
+// Called under ListingLock.
 SMBCCTX* NewContext(int timeoutMs) {
-    std::lock_guard<std::mutex> lock(g_contextLock);
     if (!LoadLocked()) return nullptr;
     SMBCCTX* ctx = g_api.newContext();
     if (!ctx) return nullptr;
-    g_api.setDebug(ctx, 0);
+    // VX_SMB_DEBUG=<level> shows libsmbclient's own log on stderr.
+    const char* debug = std::getenv("VX_SMB_DEBUG");
+    g_api.setDebug(ctx, debug ? std::atoi(debug) : 0);
     g_api.setTimeout(ctx, timeoutMs);
     g_api.setPort(ctx, 445);
     g_api.setUseKerberos(ctx, false);
@@ -97,11 +130,6 @@ SMBCCTX* NewContext(int timeoutMs) {
         return nullptr;
     }
     return ctx;
-}
-
-void FreeContext(SMBCCTX* ctx) {
-    std::lock_guard<std::mutex> lock(g_contextLock);
-    g_api.freeContext(ctx, 1);
 }
 
 }  // namespace
@@ -129,20 +157,22 @@ bool IsPlainHost(const QString& host) {
 QStringList ListHostShares(const QString& host, int timeoutMs) {
     QStringList names;
     if (!smb_detail::IsPlainHost(host)) return names;
+    ListingLock lock;
     SMBCCTX* ctx = NewContext(timeoutMs > 0 ? timeoutMs : 3000);
     if (!ctx) return names;
-    // g_api is complete and never written again once a context exists.
     const QByteArray url = "smb://" + host.toLatin1() + "/";
     SMBCFILE* dir = g_api.getOpendir(ctx)(ctx, url.constData());
     if (dir) {
         smbc_readdir_fn readdir = g_api.getReaddir(ctx);
         while (smbc_dirent* entry = readdir(ctx, dir)) {
-            const QString name = QString::fromUtf8(entry->name);
+            // name is declared char[1]; a plain fromUtf8(entry->name) would
+            // take that array length at its word.
+            const QString name = QString::fromUtf8(entry->name, qstrlen(entry->name));
             if (smb_detail::KeepShare(entry->smbc_type, name)) names << name;
         }
         g_api.getClosedir(ctx)(ctx, dir);
     }
-    FreeContext(ctx);
+    g_api.freeContext(ctx, 1);
     return names;
 }
 

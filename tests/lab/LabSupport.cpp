@@ -1,0 +1,153 @@
+#include "lab/LabSupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/NetworkInfo.h"
+
+namespace vx::lab {
+
+namespace {
+
+LabFacts g_facts;
+
+QString LabId() {
+    const QByteArray id = qgetenv("VX_LAB_ID");
+    return id.isEmpty() ? QStringLiteral("default") : QString::fromLocal8Bit(id);
+}
+
+QString LabDir() { return QStringLiteral(VX_LAB_DIR); }
+
+bool NamespaceExists(const QString& name) {
+    struct stat st {};
+    return ::stat(QStringLiteral("/run/netns/%1").arg(name).toLocal8Bit().constData(), &st) == 0;
+}
+
+}  // namespace
+
+QList<int> LabFacts::Hosts() const {
+    QList<int> out;
+    for (const QString& n : Value("VXLAB_HOSTS").split(' ', Qt::SkipEmptyParts)) out << n.toInt();
+    return out;
+}
+
+QStringList LabFacts::LiveAddresses() const {
+    return Value("VXLAB_LIVE_ADDRS").split(' ', Qt::SkipEmptyParts);
+}
+
+bool LabFacts::Load() {
+    QString out;
+    if (RunCommand({"bash", LabDir() + "/env.sh", "--id", LabId()}, &out) != 0) return false;
+    m_values.clear();
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
+        const int eq = line.indexOf('=');
+        if (eq <= 0) continue;
+        QString value = line.mid(eq + 1);
+        if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
+            value = value.mid(1, value.size() - 2);
+        m_values.insert(line.left(eq), value);
+    }
+    return !m_values.isEmpty();
+}
+
+const LabFacts& Lab() { return g_facts; }
+
+int RunCommand(const QStringList& command, QString* output) {
+    // fork/exec rather than QProcess: this runs before any application
+    // object exists, and the child must not inherit Qt's state.
+    std::vector<std::string> args;
+    for (const QString& a : command) args.push_back(a.toStdString());
+    std::vector<char*> cargs;
+    for (auto& a : args) cargs.push_back(a.data());
+    cargs.push_back(nullptr);
+    int pipeFds[2] = {-1, -1};
+    if (output && ::pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        if (output) ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::execvp(cargs[0], cargs.data());
+        ::_exit(127);
+    }
+    if (output) {
+        ::close(pipeFds[1]);
+        QByteArray text;
+        char buf[4096];
+        ssize_t n;
+        while ((n = ::read(pipeFds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+            if (n > 0) text.append(buf, n);
+        ::close(pipeFds[0]);
+        *output = QString::fromLocal8Bit(text);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunLabScript(const QString& script, const QStringList& args) {
+    QString ignored;
+    return RunCommand(
+        QStringList{"bash", LabDir() + "/" + script} + args + QStringList{"--id", LabId()},
+        &ignored);
+}
+
+int LabMain(int argc, char** argv, const std::function<int(int, char**)>& run) {
+    const QString ws = QStringLiteral("vxlab-%1-ws").arg(LabId());
+    if (qEnvironmentVariableIsEmpty("VX_LAB_INSIDE")) {
+        if (geteuid() != 0) {
+            std::fprintf(stderr, "SKIP: the lab needs root\n");
+            return 77;
+        }
+        if (!NamespaceExists(ws)) {
+            QString out;
+            int rc = RunCommand({"bash", LabDir() + "/up.sh", "--id", LabId()}, &out);
+            if (rc == 77) {
+                std::fprintf(stderr, "SKIP: network namespaces unavailable\n");
+                return 77;
+            }
+            if (rc != 0 || !NamespaceExists(ws)) {
+                std::fprintf(stderr, "lab/up.sh failed (%d)\n", rc);
+                return 1;
+            }
+        }
+        ::setenv("VX_LAB_INSIDE", "1", 1);
+        std::vector<std::string> args = {"ip", "netns", "exec", ws.toStdString()};
+        char self[4096] = {};
+        ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+        args.push_back(n > 0 ? std::string(self, size_t(n)) : std::string(argv[0]));
+        for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
+        std::vector<char*> cargs;
+        for (auto& a : args) cargs.push_back(a.data());
+        cargs.push_back(nullptr);
+        ::execvp("ip", cargs.data());
+        std::perror("exec ip netns exec");
+        return 1;
+    }
+    // Inside: make sure that "inside" is true before anything is probed.
+    const QStringList own = vx::platform::LocalIPv4Addresses();
+    if (own.isEmpty() || !own.first().startsWith(QLatin1String("10.213.7."))) {
+        std::fprintf(stderr, "refusing to probe: first address %s is not a lab address\n",
+                     qPrintable(own.value(0, "(none)")));
+        return 1;
+    }
+    QTemporaryDir home;
+    ::setenv("HOME", home.path().toLocal8Bit().constData(), 1);
+    if (!g_facts.Load()) {
+        std::fprintf(stderr, "lab/env.sh failed\n");
+        return 1;
+    }
+    return run(argc, argv);
+}
+
+}  // namespace vx::lab

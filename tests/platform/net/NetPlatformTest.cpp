@@ -1,0 +1,406 @@
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <linux/neighbour.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "platform/Neighbour.h"
+#include "platform/NetworkInfo.h"
+#include "platform/SmbBrowser.h"
+
+using namespace vx::platform;
+using neighbour_detail::NeighbourScan;
+
+namespace {
+
+// Set by main(): the process runs in a network namespace of its own with a
+// veth pair veth0 10.213.9.1/24 <-> veth1 10.213.9.2/24 (both ends local).
+bool g_privateNet = false;
+
+constexpr int kIndex = 7;
+
+uint32_t Ip(const char* text) {
+    in_addr a{};
+    inet_pton(AF_INET, text, &a);
+    return a.s_addr;
+}
+
+// Builds rtnetlink messages the way the kernel lays them out.
+class NetlinkBuffer {
+public:
+    void Neighbour(int ifindex, uint16_t state, const char* dst, const unsigned char* mac,
+                   uint16_t type = RTM_NEWNEIGH) {
+        size_t start = Begin(type);
+        ndmsg n{};
+        n.ndm_family = AF_INET;
+        n.ndm_ifindex = ifindex;
+        n.ndm_state = state;
+        Append(&n, sizeof n);
+        if (dst) {
+            uint32_t a = Ip(dst);
+            Attribute(NDA_DST, &a, 4);
+        }
+        if (mac) Attribute(NDA_LLADDR, mac, 6);
+        End(start);
+    }
+    void Error(int error) {
+        size_t start = Begin(NLMSG_ERROR);
+        nlmsgerr e{};
+        e.error = -error;
+        Append(&e, sizeof e);
+        End(start);
+    }
+    void Done() { End(Begin(NLMSG_DONE)); }
+    QByteArray bytes;
+
+private:
+    size_t Begin(uint16_t type) {
+        size_t start = bytes.size();
+        nlmsghdr h{};
+        h.nlmsg_type = type;
+        Append(&h, sizeof h);
+        return start;
+    }
+    void End(size_t start) {
+        auto len = static_cast<uint32_t>(bytes.size() - start);
+        std::memcpy(bytes.data() + start, &len, 4);
+        Pad();
+    }
+    void Attribute(uint16_t type, const void* data, size_t len) {
+        rtattr a{};
+        a.rta_type = type;
+        a.rta_len = static_cast<unsigned short>(RTA_LENGTH(len));
+        Append(&a, sizeof a);
+        Append(data, len);
+        Pad();
+    }
+    void Append(const void* data, size_t len) {
+        bytes.append(static_cast<const char*>(data), static_cast<qsizetype>(len));
+    }
+    void Pad() {
+        while (bytes.size() % 4) bytes.append('\0');
+    }
+};
+
+const unsigned char kMacA[6] = {0x00, 0x1a, 0x2b, 0x3d, 0x4e, 0x5f};
+const unsigned char kMacB[6] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x09};
+
+// The link's MAC as the kernel reports it to an ioctl (sysfs would show the
+// namespace that mounted it, not ours).
+QString LinkMac(const char* ifname) {
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return {};
+    ifreq ifr{};
+    std::snprintf(ifr.ifr_name, sizeof ifr.ifr_name, "%s", ifname);
+    const bool ok = ::ioctl(fd, SIOCGIFHWADDR, &ifr) == 0;
+    ::close(fd);
+    return ok ? FormatMac(reinterpret_cast<const unsigned char*>(ifr.ifr_hwaddr.sa_data))
+              : QString();
+}
+
+}  // namespace
+
+class NetPlatformTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void formatMac_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("mixed") << QByteArray("\x00\x1a\x2b\x3d\x4e\x5f", 6) << "00.1A.2B.3D.4E.5F";
+        QTest::newRow("zero") << QByteArray(6, '\0') << "00.00.00.00.00.00";
+        QTest::newRow("all ones") << QByteArray(6, '\xff') << "FF.FF.FF.FF.FF.FF";
+    }
+    void formatMac() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(FormatMac(reinterpret_cast<const unsigned char*>(bytes.constData())), text);
+    }
+
+    void neighbourStates_data() {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("reachable") << int(NUD_REACHABLE) << true;
+        QTest::newRow("stale") << int(NUD_STALE) << true;
+        QTest::newRow("delay") << int(NUD_DELAY) << true;
+        QTest::newRow("probe") << int(NUD_PROBE) << true;
+        QTest::newRow("permanent") << int(NUD_PERMANENT) << true;
+        QTest::newRow("incomplete") << int(NUD_INCOMPLETE) << false;
+        QTest::newRow("failed") << int(NUD_FAILED) << false;
+        QTest::newRow("none") << int(NUD_NONE) << false;
+    }
+    void neighbourStates() {
+        QFETCH(int, state);
+        QFETCH(bool, answer);
+        QCOMPARE(neighbour_detail::StateHasAnswer(uint16_t(state)), answer);
+        // The same verdict through a parsed reply.
+        NetlinkBuffer b;
+        b.Neighbour(kIndex, uint16_t(state), "10.0.0.5", kMacA);
+        NeighbourScan scan;
+        neighbour_detail::ScanNeighbourMessages(b.bytes.constData(), b.bytes.size(), Ip("10.0.0.5"),
+                                                kIndex, scan);
+        QVERIFY(scan.seen);
+        QCOMPARE(scan.answered, answer);
+        if (answer) QCOMPARE(std::memcmp(scan.mac.data(), kMacA, 6), 0);
+    }
+
+    // Which entry in a buffer is taken, and what is ignored.
+    void neighbourScan_data() {
+        QTest::addColumn<QByteArray>("buffer");
+        QTest::addColumn<bool>("seen");
+        QTest::addColumn<bool>("answered");
+        QTest::addColumn<int>("error");
+        NetlinkBuffer other;
+        other.Neighbour(kIndex, NUD_REACHABLE, "10.0.0.6", kMacB);
+        QTest::newRow("other address") << other.bytes << false << false << 0;
+        NetlinkBuffer otherIf;
+        otherIf.Neighbour(kIndex + 1, NUD_REACHABLE, "10.0.0.5", kMacB);
+        QTest::newRow("other interface") << otherIf.bytes << false << false << 0;
+        NetlinkBuffer deleted;
+        deleted.Neighbour(kIndex, NUD_REACHABLE, "10.0.0.5", kMacB, RTM_DELNEIGH);
+        QTest::newRow("deletion notice") << deleted.bytes << false << false << 0;
+        NetlinkBuffer noMac;
+        noMac.Neighbour(kIndex, NUD_STALE, "10.0.0.5", nullptr);
+        QTest::newRow("no link-layer address") << noMac.bytes << true << false << 0;
+        NetlinkBuffer dump;
+        dump.Neighbour(kIndex, NUD_REACHABLE, "10.0.0.4", kMacB);
+        dump.Neighbour(kIndex, NUD_DELAY, "10.0.0.5", kMacA);
+        dump.Done();
+        QTest::newRow("dump, second entry") << dump.bytes << true << true << 0;
+        NetlinkBuffer missing;
+        missing.Error(ENOENT);
+        QTest::newRow("no entry") << missing.bytes << false << false << ENOENT;
+        NetlinkBuffer truncated;
+        truncated.Neighbour(kIndex, NUD_REACHABLE, "10.0.0.5", kMacA);
+        truncated.bytes.chop(8);  // the message claims more than the buffer holds
+        QTest::newRow("truncated") << truncated.bytes << false << false << 0;
+        NetlinkBuffer badAttr;
+        badAttr.Neighbour(kIndex, NUD_REACHABLE, "10.0.0.5", kMacA);
+        // NDA_DST's rta_len claims 200 bytes.
+        const unsigned short huge = 200;
+        std::memcpy(badAttr.bytes.data() + NLMSG_HDRLEN + NLMSG_ALIGN(sizeof(ndmsg)), &huge, 2);
+        QTest::newRow("attribute overruns") << badAttr.bytes << false << false << 0;
+    }
+    void neighbourScan() {
+        QFETCH(QByteArray, buffer);
+        QFETCH(bool, seen);
+        QFETCH(bool, answered);
+        QFETCH(int, error);
+        // A copy of exactly the buffer's size, so a read past it is caught by
+        // AddressSanitizer.
+        std::vector<char> exact(buffer.begin(), buffer.end());
+        NeighbourScan scan;
+        neighbour_detail::ScanNeighbourMessages(exact.data(), exact.size(), Ip("10.0.0.5"), kIndex,
+                                                scan);
+        QCOMPARE(scan.seen, seen);
+        QCOMPARE(scan.answered, answered);
+        QCOMPARE(scan.error, error);
+        if (answered) QCOMPARE(std::memcmp(scan.mac.data(), kMacA, 6), 0);
+    }
+
+    void shareFilter_data() {
+        QTest::addColumn<uint>("type");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("disk") << 3u << "docs" << true;
+        QTest::newRow("printer") << 4u << "laser" << true;
+        QTest::newRow("admin disk") << 3u << "C$" << false;
+        QTest::newRow("ipc") << 6u << "IPC$" << false;
+        QTest::newRow("workgroup") << 1u << "WORKGROUP" << false;
+        QTest::newRow("server") << 2u << "BOX" << false;
+        QTest::newRow("dollar inside") << 3u << "a$b" << true;
+        QTest::newRow("directory") << 7u << "docs" << false;
+    }
+    void shareFilter() {
+        QFETCH(uint, type);
+        QFETCH(QString, name);
+        QFETCH(bool, kept);
+        QCOMPARE(smb_detail::KeepShare(type, name), kept);
+    }
+
+    // Host texts go into an smb:// URL; anything that could change its meaning
+    // is refused before any connection is tried.
+    void shareHostText_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("plain");
+        QTest::newRow("address") << "10.213.7.2" << true;
+        QTest::newRow("name") << "file-server_1.lan" << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("user info") << "guest:pw@10.0.0.1" << false;
+        QTest::newRow("path") << "10.0.0.1/docs" << false;
+        QTest::newRow("port") << "10.0.0.1:139" << false;
+        QTest::newRow("query") << "host?x=1" << false;
+        QTest::newRow("space") << "my host" << false;
+        QTest::newRow("backslashes") << "\\\\host" << false;
+    }
+    void shareHostText() {
+        QFETCH(QString, host);
+        QFETCH(bool, plain);
+        QCOMPARE(smb_detail::IsPlainHost(host), plain);
+        if (!plain) {
+            QElapsedTimer t;
+            t.start();
+            QVERIFY(ListHostShares(host, 500).isEmpty());
+            QVERIFY(t.elapsed() < 100);
+        }
+    }
+
+    // Texts that are no IPv4 address are silent at once and clear the MAC.
+    void resolveRejectsBadText_data() {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("empty") << "";
+        QTest::newRow("name") << "localhost";
+        QTest::newRow("too many parts") << "10.0.0.1.5";
+        QTest::newRow("out of range") << "10.0.0.256";
+        QTest::newRow("ipv6") << "::1";
+    }
+    void resolveRejectsBadText() {
+        QFETCH(QString, address);
+        QString mac = "left over";
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(!ResolveMac(address, mac, 1000));
+        QVERIFY(mac.isEmpty());
+        QVERIFY(t.elapsed() < 100);
+    }
+
+    void ownAddressAnswers_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("ifname");
+        for (int mode : {int(ResolveMode::RawArp), int(ResolveMode::NeighbourTable)}) {
+            const char* m = mode == int(ResolveMode::RawArp) ? "raw" : "neigh";
+            QTest::addRow("%s first", m) << mode << "10.213.9.1"
+                                         << "veth0";
+            QTest::addRow("%s second interface", m) << mode << "10.213.9.2"
+                                                    << "veth1";
+        }
+    }
+    void ownAddressAnswers() {
+        if (!g_privateNet) QSKIP("needs root for a private network namespace");
+        QFETCH(int, mode);
+        QFETCH(QString, address);
+        QFETCH(QString, ifname);
+        QString mac;
+        QVERIFY(ResolveMacWith(ResolveMode(mode), address, mac, 500));
+        QCOMPARE(mac, LinkMac(ifname.toLatin1().constData()));
+        QVERIFY(LocalIPv4Addresses().contains(address));
+    }
+
+    // Silence costs the deadline and no more; an address no interface faces
+    // costs nothing.
+    void silentWithinDeadline_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("deadline");
+        QTest::addColumn<int>("minMs");
+        for (int mode : {int(ResolveMode::RawArp), int(ResolveMode::NeighbourTable)}) {
+            const char* m = mode == int(ResolveMode::RawArp) ? "raw" : "neigh";
+            QTest::addRow("%s unused on subnet", m) << mode << "10.213.9.77" << 400 << 380;
+            QTest::addRow("%s zero deadline", m) << mode << "10.213.9.78" << 0 << 0;
+            QTest::addRow("%s off every subnet", m) << mode << "10.99.0.1" << 400 << 0;
+        }
+    }
+    void silentWithinDeadline() {
+        if (!g_privateNet) QSKIP("needs root for a private network namespace");
+        QFETCH(int, mode);
+        QFETCH(QString, address);
+        QFETCH(int, deadline);
+        QFETCH(int, minMs);
+        QString mac = "x";
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(!ResolveMacWith(ResolveMode(mode), address, mac, deadline));
+        QVERIFY(mac.isEmpty());
+        QVERIFY2(t.elapsed() >= minMs, qPrintable(QString::number(t.elapsed())));
+        QVERIFY2(t.elapsed() <= deadline + 250, qPrintable(QString::number(t.elapsed())));
+    }
+
+    // 256 callers at once: silent ones all wait in parallel (the whole batch
+    // takes about one deadline), own addresses answer correctly meanwhile.
+    void manyConcurrentCallers() {
+        if (!g_privateNet) QSKIP("needs root for a private network namespace");
+        const QString own = LinkMac("veth0");
+        constexpr int kCallers = 256;
+        constexpr int kDeadline = 400;
+        std::atomic<int> wrong{0};
+        std::atomic<int> answered{0};
+        std::vector<std::thread> threads;
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; i < kCallers; ++i) {
+            threads.emplace_back([&, i] {
+                const bool self = i % 16 == 0;
+                const QString address = self ? QStringLiteral("10.213.9.1")
+                                             : QStringLiteral("10.213.9.%1").arg(100 + i % 150);
+                const auto mode = i % 2 ? ResolveMode::RawArp : ResolveMode::NeighbourTable;
+                QString mac;
+                const bool ok = ResolveMacWith(mode, address, mac, kDeadline);
+                if (ok != self || (self && mac != own)) ++wrong;
+                if (ok) ++answered;
+            });
+        }
+        for (auto& th : threads) th.join();
+        QCOMPARE(wrong.load(), 0);
+        QCOMPARE(answered.load(), kCallers / 16);
+        QVERIFY2(t.elapsed() < 4 * kDeadline, qPrintable(QString::number(t.elapsed())));
+    }
+
+    // Nothing listens on 445 in the private namespace: refused at once.
+    void shareListingRefused() {
+        if (!g_privateNet) QSKIP("needs root for a private network namespace");
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(ListHostShares("10.213.9.2", 2000).isEmpty());
+        QVERIFY(t.elapsed() < 1500);
+    }
+};
+
+namespace {
+
+// Gives the process a network namespace of its own with a veth pair. Runs
+// before any thread exists, so every later thread lives in it too.
+bool EnterPrivateNetwork() {
+    if (geteuid() != 0) return false;
+    if (unshare(CLONE_NEWNET) != 0) return false;
+    const char* steps[] = {
+        "ip link set lo up",
+        "ip link add veth0 type veth peer name veth1",
+        "ip addr add 10.213.9.1/24 dev veth0",
+        "ip addr add 10.213.9.2/24 dev veth1",
+        "ip link set veth0 up",
+        "ip link set veth1 up",
+    };
+    for (const char* step : steps)
+        if (std::system(step) != 0) return false;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    g_privateNet = EnterPrivateNetwork();
+    // libsmbclient reads ~/.smb/smb.conf; keep the user's out of the test.
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    QCoreApplication app(argc, argv);
+    NetPlatformTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "NetPlatformTest.moc"
