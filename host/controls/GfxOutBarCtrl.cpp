@@ -137,12 +137,7 @@ void CGfxOutBarCtrl::ResetOpenFolderState() {
     m_clickCounter = 0;
     m_hoverItem = -1;
     m_hoverPressed = false;
-    if (m_press == Press::Item || m_press == Press::UpArrow || m_press == Press::DownArrow) {
-        StopDrag();
-        m_press = Press::None;
-        m_scrollTimer.stop();
-        m_upPushed = m_downPushed = false;
-    }
+    if (m_press != Press::Folder) AbandonPress();
 }
 
 const CGfxOutBarCtrl::OutBarFolder* CGfxOutBarCtrl::OpenFolder() const {
@@ -186,10 +181,7 @@ void CGfxOutBarCtrl::DeleteFolderItem(int folder, int item) {
         }
         m_hoverItem = -1;
         m_hoverPressed = false;
-        if (m_press == Press::Item) {
-            StopDrag();
-            m_press = Press::None;
-        }
+        if (m_press == Press::Item) AbandonPress();
         const int count = static_cast<int>(items.size());
         if (m_firstItem >= count) m_firstItem = std::max(count - 1, 0);
     }
@@ -655,10 +647,13 @@ void CGfxOutBarCtrl::leaveEvent(QEvent* event) {
 // ---- mouse ---------------------------------------------------------------------
 
 void CGfxOutBarCtrl::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || m_press != Press::None) {
+    if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
         return;
     }
+    // A press whose release never came (the grab went elsewhere) must not
+    // lock the bar.
+    AbandonPress();
     setFocus(Qt::MouseFocusReason);
     const QPoint pos = event->position().toPoint();
     int index = -1;
@@ -786,6 +781,23 @@ void CGfxOutBarCtrl::mouseReleaseEvent(QMouseEvent* event) {
         }
     }
     if (m_press == Press::None) UpdateHover(pos);
+}
+
+void CGfxOutBarCtrl::AbandonPress() {
+    if (m_press == Press::None) return;
+    StopDrag();
+    m_scrollTimer.stop();
+    m_press = Press::None;
+    m_pressIndex = -1;
+    m_pressInside = false;
+    m_hoverPressed = false;
+    m_upPushed = m_downPushed = false;
+    update();
+}
+
+void CGfxOutBarCtrl::hideEvent(QHideEvent* event) {
+    AbandonPress();
+    QWidget::hideEvent(event);
 }
 
 void CGfxOutBarCtrl::ScrollStep(bool up) {

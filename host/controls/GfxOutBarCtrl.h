@@ -203,6 +203,7 @@ protected:
     void leaveEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     struct OutBarItem {
@@ -241,6 +242,7 @@ private:
     void ResetOpenFolderState();
     void FitChildWindows();
     void StopDrag();
+    void AbandonPress();
     void UpdateDragCursor(const QPoint& pos);
     int DropTarget(const QPoint& pos) const;
     void FinishDrag(const QPoint& pos, int dragged);

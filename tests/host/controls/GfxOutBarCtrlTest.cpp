@@ -338,6 +338,12 @@ void GfxOutBarCtrlTest::clickNotifications_data() {
         b.Move(b.Icon(0));
         b.Release(b.Icon(0));
     }) << Notes{} << 0 << -1;
+    QTest::newRow("a release that never came does not lock the bar") << Scenario([](Bench& b) {
+        b.Press(b.Icon(0));
+        b.bar->hide();
+        b.bar->show();
+        b.Click(b.Icon(1));
+    }) << Notes{{1, 1}} << 0 << 1;
     QTest::newRow("reopen the open folder") << Scenario([](Bench& b) {
         b.Click(b.Icon(2));
         b.bar->SelectFolder(0);
