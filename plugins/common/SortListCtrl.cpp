@@ -35,6 +35,10 @@ double Atof(const QString& text) {
         negative = text[i] == u'-';
         ++i;
     }
+    // from_chars takes a '-' of its own, which would let "--5" through.
+    if (i < text.size() && text[i] == u'-') {
+        return 0;
+    }
     for (; i < text.size() && text[i].unicode() < 0x80; ++i) {
         bytes.append(char(text[i].unicode()));
     }

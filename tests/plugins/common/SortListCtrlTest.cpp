@@ -83,6 +83,10 @@ private slots:
                                              << "abc" << true << 1;
         QTest::newRow("number against leading number") << "12"
                                                        << "12abc" << true << 0;
+        QTest::newRow("second read like atof") << "5"
+                                               << " +7.5x" << true << -1;
+        QTest::newRow("one sign at most") << "5"
+                                          << "--7" << true << 1;
         QTest::newRow("empty against text") << ""
                                             << "docs;" << true << 0;
         QTest::newRow("empty against number") << ""
