@@ -48,6 +48,9 @@ CGfxOutBarCtrl::CGfxOutBarCtrl(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
+    // Painted, so it has no text of its own for a screen reader; an owner
+    // may name it more precisely.
+    setAccessibleName(QStringLiteral("文件夹栏"));
     const QPalette pal = palette();
     m_colBackground = kDesktopColour;
     m_colLabel = pal.color(QPalette::Base);

@@ -82,6 +82,12 @@ struct Bench {
     void Press(QPoint p) { QTest::mousePress(bar, Qt::LeftButton, {}, p); }
     void Move(QPoint p) { QTest::mouseMove(bar, p); }
     void Release(QPoint p) { QTest::mouseRelease(bar, Qt::LeftButton, {}, p); }
+    // Pressed on `from`, released on `to`.
+    void PressAndRelease(QPoint from, QPoint to) {
+        Press(from);
+        Move(to);
+        Release(to);
+    }
     void Click(QPoint p) {
         Move(p);
         Press(p);
@@ -308,36 +314,28 @@ void GfxOutBarCtrlTest::clickNotifications_data() {
     QTest::newRow("click a label")
         << Scenario([](Bench& b) { b.Click(b.bar->LabelRect(2).center()); }) << Notes{{1, 2}} << 0
         << 2;
-    QTest::newRow("press one item, release on another") << Scenario([](Bench& b) {
-        b.Press(b.Icon(0));
-        b.Move(b.Icon(1));
-        b.Release(b.Icon(1));
-    }) << Notes{} << 0 << -1;
+    QTest::newRow("press one item, release on another")
+        << Scenario([](Bench& b) { b.PressAndRelease(b.Icon(0), b.Icon(1)); }) << Notes{} << 0
+        << -1;
     QTest::newRow("leave the item and come back") << Scenario([](Bench& b) {
         b.Press(b.Icon(0));
         b.Move(b.Icon(1));
         b.Move(b.Icon(0));
         b.Release(b.Icon(0));
     }) << Notes{{1, 0}} << 0 << 0;
-    QTest::newRow("press item, release on a folder") << Scenario([](Bench& b) {
-        b.Press(b.Icon(0));
-        b.Move(b.Button(2));
-        b.Release(b.Button(2));
-    }) << Notes{} << 0 << -1;
-    QTest::newRow("press folder A, release on folder B") << Scenario([](Bench& b) {
-        b.Press(b.Button(1));
-        b.Move(b.Button(2));
-        b.Release(b.Button(2));
-    }) << Notes{{5, 2}} << 2 << -1;
+    QTest::newRow("press item, release on a folder")
+        << Scenario([](Bench& b) { b.PressAndRelease(b.Icon(0), b.Button(2)); }) << Notes{} << 0
+        << -1;
+    QTest::newRow("press folder A, release on folder B")
+        << Scenario([](Bench& b) { b.PressAndRelease(b.Button(1), b.Button(2)); }) << Notes{{5, 2}}
+        << 2 << -1;
     QTest::newRow("click another folder")
         << Scenario([](Bench& b) { b.Click(b.Button(1)); }) << Notes{{5, 1}} << 1 << -1;
     QTest::newRow("click the open folder's button")
         << Scenario([](Bench& b) { b.Click(b.Button(0)); }) << Notes{} << 0 << -1;
-    QTest::newRow("press folder, release on an item") << Scenario([](Bench& b) {
-        b.Press(b.Button(1));
-        b.Move(b.Icon(0));
-        b.Release(b.Icon(0));
-    }) << Notes{} << 0 << -1;
+    QTest::newRow("press folder, release on an item")
+        << Scenario([](Bench& b) { b.PressAndRelease(b.Button(1), b.Icon(0)); }) << Notes{} << 0
+        << -1;
     QTest::newRow("a release that never came does not lock the bar") << Scenario([](Bench& b) {
         b.Press(b.Icon(0));
         b.bar->hide();
