@@ -34,7 +34,7 @@ CSortHeaderCtrl::CSortHeaderCtrl(QWidget* parent) : QHeaderView(Qt::Horizontal, 
     // Pressed, not grabbed at a divider to be resized: the header says so
     // only for a press on the section itself.
     connect(this, &QHeaderView::sectionPressed, this, [this](int section) {
-        m_pressed = section;
+        m_held = m_pressed = section;
         viewport()->update();
     });
 }
@@ -134,8 +134,21 @@ void CSortHeaderCtrl::DrawTriangle(QPainter* painter, const QRect& rect) const {
     painter->drawPoints(dark);
 }
 
+// Dragged off the section it looks released, and pressed again when the
+// mouse comes back, as a push button does.
+void CSortHeaderCtrl::mouseMoveEvent(QMouseEvent* event) {
+    QHeaderView::mouseMoveEvent(event);
+    if (m_held >= 0) {
+        const int shown = logicalIndexAt(event->position().toPoint()) == m_held ? m_held : -1;
+        if (shown != m_pressed) {
+            m_pressed = shown;
+            viewport()->update();
+        }
+    }
+}
+
 void CSortHeaderCtrl::mouseReleaseEvent(QMouseEvent* event) {
-    m_pressed = -1;
+    m_held = m_pressed = -1;
     QHeaderView::mouseReleaseEvent(event);
     viewport()->update();
 }

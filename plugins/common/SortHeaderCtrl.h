@@ -23,7 +23,7 @@ public:
     // True for every column SetSortImage has ever been called with.
     bool IsOwnerDrawn(int column) const { return m_ownerDrawn.contains(column); }
 
-    // The section the mouse is holding down, or -1.
+    // The section held down by the mouse while the mouse is over it, or -1.
     int PressedSection() const { return m_pressed; }
 
     // The label and triangle geometry of one owner-drawn section whose
@@ -37,6 +37,7 @@ public:
 
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
@@ -46,5 +47,6 @@ private:
     int m_sortColumn = -1;
     bool m_ascending = true;
     QSet<int> m_ownerDrawn;
-    int m_pressed = -1;
+    int m_held = -1;     // the section the press began on
+    int m_pressed = -1;  // m_held while the mouse is over it, else -1
 };

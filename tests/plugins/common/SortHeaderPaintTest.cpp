@@ -99,7 +99,7 @@ private slots:
 
     // A pressed header moves its caption by one pixel right and (the top by
     // two, the bottom not at all, vertically centred) one down; the triangle
-    // stays where it was.
+    // stays where it was. Dragged off the section it looks released.
     void pressedHeaderMovesTheCaptionOnly() {
         m_list->SortColumn(1, true);
         const Edges e = SectionEdges(1);
@@ -108,6 +108,13 @@ private slots:
                           QPoint(e.l + 10, e.b / 2));
         QCOMPARE(m_list->SortHeader()->PressedSection(), 1);
         const QImage pressed = Grab();
+        QWidget* viewport = m_list->SortHeader()->viewport();
+        QTest::mouseMove(viewport, QPoint(e.r + 10, e.b / 2));
+        QCOMPARE(m_list->SortHeader()->PressedSection(), -1);
+        const QRect section(e.l, 0, e.r - e.l, e.b);
+        QCOMPARE(Grab().copy(section), before.copy(section));
+        QTest::mouseMove(viewport, QPoint(e.l + 10, e.b / 2));
+        QCOMPARE(m_list->SortHeader()->PressedSection(), 1);
         QTest::mouseRelease(m_list->SortHeader()->viewport(), Qt::LeftButton, {},
                             QPoint(e.l + 10, e.b / 2));
 
