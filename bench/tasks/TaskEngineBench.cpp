@@ -115,7 +115,9 @@ Percentiles SingleLatency(bool wake, int maximum, int samples) {
     m.StartScheduler();
     std::srand(7);
     for (int i = 0; i < samples; ++i) {
-        std::this_thread::sleep_for(std::chrono::microseconds(std::rand() % 20000));
+        // A random phase of the 100 ms tick, or the previous task's own
+        // timing would lock every sample to the same point of the period.
+        std::this_thread::sleep_for(std::chrono::microseconds(std::rand() % 100000));
         b.added[i] = Clock::now();
         m.AddTask(new BenchTask(&m, &b, i, 0us));
         WaitFinished(b, i + 1);

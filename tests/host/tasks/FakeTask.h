@@ -16,6 +16,16 @@
 #include "contract/TaskContract.h"
 #include "contract/ToolContract.h"
 
+// A copy that shares no data with `list`. Qt's implicit sharing hands the
+// reference count of a shared list between threads inside libQt6Core, where
+// ThreadSanitizer cannot see it; deep copies keep the fakes out of that.
+inline QStringList DeepCopy(const QStringList& list) {
+    QStringList out;
+    out.reserve(list.size());
+    for (const QString& s : list) out << QString(s.constData(), s.size());
+    return out;
+}
+
 // What happened to a set of fake tasks, in order. Any thread.
 class FakeJournal {
 public:
@@ -25,7 +35,7 @@ public:
     }
     QStringList Events() const {
         std::lock_guard lock(m_lock);
-        return m_events;
+        return DeepCopy(m_events);
     }
     QStringList EventsStartingWith(const QString& prefix) const {
         QStringList out;
@@ -70,8 +80,9 @@ public:
         m_messages << text;
     }
     void SetStatusText(int pane, const QString& text) override {
+        QString line = QStringLiteral("%1:%2").arg(pane).arg(text);
         std::lock_guard lock(m_lock);
-        m_status << QStringLiteral("%1:%2").arg(pane).arg(text);
+        m_status << line;
     }
     void ShowMsg(const QString& text) override {
         std::lock_guard lock(m_lock);
@@ -79,11 +90,11 @@ public:
     }
     QStringList Messages() const {
         std::lock_guard lock(m_lock);
-        return m_messages;
+        return DeepCopy(m_messages);
     }
     QStringList Status() const {
         std::lock_guard lock(m_lock);
-        return m_status;
+        return DeepCopy(m_status);
     }
 
 private:

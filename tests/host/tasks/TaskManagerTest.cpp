@@ -210,10 +210,17 @@ void TaskManagerTest::cancelAllTasks() {
     QFETCH(QStringList, expected);
 
     FakeJournal journal;
+    std::vector<std::unique_ptr<FakeTask>> refusers;  // never deleted by the manager
     Manager m(nullptr, Manual());
     m.SetMaxThreads(executing);
-    for (int i = 0; i < executing + waiting; ++i)
-        m.AddTask(new FakeTask(i, kPatrol, &journal, refusing.contains(i) ? 0 : 1));
+    for (int i = 0; i < executing + waiting; ++i) {
+        if (refusing.contains(i)) {
+            refusers.push_back(std::make_unique<FakeTask>(i, kPatrol, &journal, 0));
+            m.AddTask(refusers.back().get());
+        } else {
+            m.AddTask(new FakeTask(i, kPatrol, &journal));
+        }
+    }
     m.RunSchedulerCycle();
     const int startedBefore = journal.Events().size();
     QCOMPARE(startedBefore, executing);
@@ -237,6 +244,7 @@ void TaskManagerTest::cancelAllTasks() {
     // A waiting task that was cancelled was never started.
     QCOMPARE(journal.EventsStartingWith("start").size(), executing);
     QCOMPARE(m.CancelAllTasks(), int(refusing.size()));
+    for (auto& task : refusers) m.RemoveTask(task.get());
 }
 
 void TaskManagerTest::cancelDeletesATaskListedTwiceOnce() {
