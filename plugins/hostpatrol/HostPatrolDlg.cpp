@@ -46,6 +46,9 @@ CHostPatrolDlg::CHostPatrolDlg(CHostPatrolTool* tool, QWidget* parent)
     m_list = Numbered(new CSortListCtrl(this), kIdList);
     m_intervalLabel = Numbered(new QLabel(QStringLiteral("巡测间隔(秒)"), this), kIdIntervalLabel);
     m_intervalEdit = Numbered(new QLineEdit(QString::number(m_interval), this), kIdInterval);
+    // The edit box and the list have no text of their own for a screen reader.
+    m_intervalLabel->setBuddy(m_intervalEdit);
+    m_intervalEdit->setAccessibleName(m_intervalLabel->text());
     m_intervalEdit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
     m_shareBox = Numbered(new QCheckBox(QStringLiteral("巡测共享资源"), this), kIdShareOption);
@@ -53,6 +56,7 @@ CHostPatrolDlg::CHostPatrolDlg(CHostPatrolTool* tool, QWidget* parent)
     m_helpButton = Numbered(new QPushButton(QStringLiteral("使用说明"), this), kIdHelp);
     m_startButton = Numbered(new QPushButton(kStart, this), kIdStartStop);
 
+    m_list->setAccessibleName(QStringLiteral("主机巡测"));
     m_list->SetColumns(QStringLiteral("IP地址,120;MAC地址,120;最近扫描时间,120;共享资源,200;"));
     m_list->setRootIsDecorated(false);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);

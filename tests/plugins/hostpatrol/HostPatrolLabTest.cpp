@@ -4,7 +4,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QtTest>
+
+#include <dlfcn.h>
 
 #include <memory>
 
@@ -126,6 +129,38 @@ private slots:
         QCOMPARE(Page()->RowImage(row), 0);
         QCOMPARE(Page()->List()->CellText(row, 1),
                  m_lab.HostValue(flap.section(QLatin1Char('.'), 3).toInt(), "MAC"));
+    }
+
+    // The host's exit with a sweep under way, then the library unloaded:
+    // every probe thread must be gone by the time the tool is deleted.
+    void unloadDuringSweep() {
+        void* library = dlopen(VX_HOSTPATROL_PLUGIN, RTLD_NOW | RTLD_LOCAL);
+        QVERIFY2(library, dlerror());
+        auto create = reinterpret_cast<CreateObjFunc>(dlsym(library, "CreateObj"));
+        QVERIFY(create);
+        FakeHostOutput status, output;
+        auto tasks = std::make_unique<vx::CTaskManager>(&status);
+        tasks->StartScheduler();
+        auto frame = std::make_unique<QWidget>();
+        FakeToolHost host;
+        host.parent = frame.get();
+        ToolHostContext context{&host, tasks.get(), &output, nullptr};
+        CToolBase* tool = create(0, &context);
+        QVERIFY(tool);
+        frame->findChild<QCheckBox*>("1001")->setChecked(true);
+        QTest::mouseClick(frame->findChild<QPushButton*>("1004"), Qt::LeftButton);
+        // Silent addresses keep their probes waiting for the deadline.
+        QTest::qWait(300);
+        QVERIFY(tasks->GetTaskCount(kProbeTypeName) > 0);
+
+        tasks->CancelAllTasks();
+        frame.reset();
+        tasks.reset();
+        delete tool;
+        QCOMPARE(dlclose(library), 0);
+        QVERIFY(!dlopen(VX_HOSTPATROL_PLUGIN, RTLD_NOW | RTLD_NOLOAD));
+        // A probe thread still running would now execute unmapped code.
+        QTest::qWait(1500);
     }
 };
 

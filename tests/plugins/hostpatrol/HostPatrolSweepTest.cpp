@@ -106,13 +106,7 @@ private slots:
         auto tasks = std::make_unique<vx::CTaskManager>(&status);
         tasks->StartScheduler();
         auto pageParent = std::make_unique<QWidget>();
-        struct ParentHost final : CToolHost {
-            QWidget* parent;
-            QWidget* GetPageParent() override { return parent; }
-            QWidget* GetOptionParent() override { return nullptr; }
-            void AddTool(const QString&, const QIcon&, QWidget*) override {}
-            void AddOptionPage(const QString&, const QIcon&, COptionPage*) override {}
-        } host;
+        FakeToolHost host;
         host.parent = pageParent.get();
         ToolHostContext context{&host, tasks.get(), &m_output, nullptr};
         auto tool = MakeTool(context, probe);

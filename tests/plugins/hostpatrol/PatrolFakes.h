@@ -17,8 +17,9 @@
 class FakeToolHost final : public CToolHost {
 public:
     QWidget pageParent;
+    QWidget* parent = &pageParent;  // a test may put the pages elsewhere
     QStringList addedTools;
-    QWidget* GetPageParent() override { return &pageParent; }
+    QWidget* GetPageParent() override { return parent; }
     QWidget* GetOptionParent() override { return nullptr; }
     void AddTool(const QString& name, const QIcon&, QWidget*) override { addedTools << name; }
     void AddOptionPage(const QString&, const QIcon&, COptionPage*) override {}
