@@ -150,6 +150,15 @@ private slots:
         QVERIFY(caption.left() >= e.l + e.q && caption.right() < e.r - e.q);
     }
 
+    void rightAlignedCaptionEndsAtTheLabel() {
+        m_list->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        m_list->SortColumn(1, true);
+        const Edges e = SectionEdges(1);
+        const QRect caption = Ink(Grab(), e.l, e.r - 3 * e.q - 2);
+        QVERIFY2(caption.right() < e.r - 4 * e.q && caption.right() >= e.r - 4 * e.q - 3,
+                 qPrintable(QString::number(caption.right())));
+    }
+
     void longCaptionIsElidedInsideTheLabel() {
         m_list->headerItem()->setText(0, QString(60, u'W'));
         m_list->SortColumn(0, true);
