@@ -73,6 +73,7 @@ private slots:
     void statisticsComeInOrderOfFirstAppearance();
     void removeTaskUnlinksOnlyExecutingEntriesAndDeletesNothing();
 
+    void schedulerThreadSendsTheCountsEveryCycle_data();
     void schedulerThreadSendsTheCountsEveryCycle();
     void tasksOnTheirOwnThreadsAllRunWithinTheMaximum_data();
     void tasksOnTheirOwnThreadsAllRunWithinTheMaximum();
@@ -338,13 +339,27 @@ void TaskManagerTest::removeTaskUnlinksOnlyExecutingEntriesAndDeletesNothing() {
     QCOMPARE(m.CancelAllTasks(), 1);
 }
 
+void TaskManagerTest::schedulerThreadSendsTheCountsEveryCycle_data() {
+    QTest::addColumn<bool>("wake");
+    QTest::addColumn<bool>("addWhileRunning");
+    QTest::newRow("polling, added before the start") << false << false;
+    QTest::newRow("polling, added while running") << false << true;
+    // Every AddTask wakes the scheduler, which may start the first tasks
+    // before the rest are added; still never more than 32.
+    QTest::newRow("waking, added while running") << true << true;
+}
+
 void TaskManagerTest::schedulerThreadSendsTheCountsEveryCycle() {
+    QFETCH(bool, wake);
+    QFETCH(bool, addWhileRunning);
+
     FakeJournal journal;
     FakeOutput output;
     SchedulerOptions o;
     o.period = 10ms;
-    o.wakeOnChange = false;
+    o.wakeOnChange = wake;
     Manager m(&output, o);
+    if (addWhileRunning) m.StartScheduler();
     for (int i = 0; i < 254; ++i) m.AddTask(new FakeTask(i, kPatrol, &journal));
     m.StartScheduler();
 
