@@ -1,13 +1,18 @@
 // The document with the real main frame offscreen: what initialisation
 // builds, what the host interfaces reach, and the order of teardown.
 #include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <atomic>
 #include <thread>
 
+#include "host/app/AboutDlg.h"
 #include "host/app/VexmorDoc.h"
 #include "host/controls/LinkPageDlg.h"
 #include "host/frame/MainFrame.h"
@@ -37,13 +42,6 @@ QStringList EntryNames(CVexmorDoc& doc) {
     for (bool ok = doc.ToolManager()->FirstEntry(e); ok; ok = doc.ToolManager()->NextEntry(e))
         names << e->tool->GetToolInfo().name;
     return names;
-}
-
-QStringList Matching(const QStringList& lines, const QString& prefix) {
-    QStringList out;
-    for (const QString& l : lines)
-        if (l.startsWith(prefix)) out << l;
-    return out;
 }
 
 // A task that never finishes on its own and lets itself be cancelled.
@@ -135,6 +133,15 @@ private slots:
         expected.sort();
         QCOMPARE(urls, expected);
         for (const QString& u : urls) QCOMPARE(QUrl(u).scheme(), QString("https"));
+        // Until the browser comes, the page's link opens the desktop's browser.
+        QList<QUrl> opened;
+        vx::platform::SetOpenUrlObserver([&](const QUrl& u) {
+            opened << u;
+            return true;
+        });
+        emit pages[0]->Link()->linkActivated(pages[0]->Url());
+        vx::platform::SetOpenUrlObserver({});
+        QCOMPARE(opened, QList<QUrl>{QUrl(pages[0]->Url())});
         QVERIFY(m_boxes.isEmpty());
         doc.OnCloseDocument();
     }
@@ -165,17 +172,17 @@ private slots:
             // With the frame gone the output operations quietly do nothing.
             doc.HostOutput()->OutputMsg("late");
             doc.HostOutput()->SetStatusText(1, "late");
-            QVERIFY(Matching(dir.ReadLog(), "delete ").isEmpty());
+            QVERIFY(LinesStartingWith(dir.ReadLog(), "delete ").isEmpty());
         }
         const QStringList log = dir.ReadLog();
-        const QStringList pages = Matching(log, "page ");
+        const QStringList pages = LinesStartingWith(log, "page ");
         QCOMPARE(pages.size(), 3);
         for (const QString& p : pages) QVERIFY2(p.endsWith(" gone"), qPrintable(p));
-        QCOMPARE(Matching(log, "delete "),
+        QCOMPARE(LinesStartingWith(log, "delete "),
                  QStringList({"delete 测试_工具甲", "delete 测试_工具乙", "delete 无下划线工具"}));
-        const qsizetype firstUnload = log.indexOf(Matching(log, "unload ").value(0));
+        const qsizetype firstUnload = log.indexOf(LinesStartingWith(log, "unload ").value(0));
         QVERIFY(firstUnload > log.indexOf("delete 无下划线工具"));
-        QCOMPARE(Matching(log, "unload ").size(), 2);
+        QCOMPARE(LinesStartingWith(log, "unload ").size(), 2);
     }
 
     // Status texts from worker threads arrive on the UI thread; once the frame
@@ -253,6 +260,22 @@ private slots:
         doc.RebuildToolList();
         QCOMPARE(frame->GetToolListView()->CurrentPage()->objectName(), QString("测试_工具甲"));
         doc.OnCloseDocument();
+    }
+
+    void aboutBox() {
+        vx::CAboutDlg about;
+        QCOMPARE(about.windowTitle(), QString("关于 Vexmor"));
+        auto* hint = about.findChild<QPlainTextEdit*>("1010");
+        QVERIFY(hint);
+        QVERIFY(hint->isReadOnly());
+        QCOMPARE(hint->toPlainText(),
+                 QString("如果您只需要更新升级程序的组件，请点击工具条上的更新升\n"
+                         "级，如果您需要升级主程序的版本，请到我的主页或华军等网\n站下载。"));
+        auto* ok = about.findChild<QPushButton*>("1");
+        QVERIFY(ok);
+        QCOMPARE(ok->text(), QString("确定"));
+        QTimer::singleShot(0, ok, &QPushButton::click);
+        QCOMPARE(about.exec(), int(QDialog::Accepted));
     }
 
 private:

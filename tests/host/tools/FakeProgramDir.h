@@ -14,6 +14,14 @@
 #define VX_FIXTURE_DIR ""
 #endif
 
+// The lines of `lines` that start with `prefix`, in order.
+inline QStringList LinesStartingWith(const QStringList& lines, const QString& prefix) {
+    QStringList out;
+    for (const QString& l : lines)
+        if (l.startsWith(prefix)) out << l;
+    return out;
+}
+
 class FakeProgramDir {
 public:
     FakeProgramDir() {

@@ -55,13 +55,6 @@ QStringList Sorted(QStringList list) {
     return list;
 }
 
-QStringList Matching(const QStringList& lines, const QString& prefix) {
-    QStringList out;
-    for (const QString& l : lines)
-        if (l.startsWith(prefix)) out << l;
-    return out;
-}
-
 }  // namespace
 
 class ToolManagerTest : public QObject {
@@ -219,7 +212,7 @@ private slots:
         Manager m;
         m.LoadPlugins();
         QCOMPARE(QDir::currentPath(), before);
-        const QStringList loads = Matching(dir.ReadLog(), "load fx_named.so cwd ");
+        const QStringList loads = LinesStartingWith(dir.ReadLog(), "load fx_named.so cwd ");
         QCOMPARE(loads.size(), 1);
         QCOMPARE(QDir(loads[0].section(" cwd ", 1)).canonicalPath(),
                  QDir(dir.PluginDir()).canonicalPath());
@@ -384,19 +377,20 @@ private slots:
             for (const QString& n : EntryNames(m))
                 if (n != "链接") expectedDeletes << "delete " + n;
             QCOMPARE(expectedDeletes.first(), QString("delete 搜索工具_搜索计算机"));
-            QVERIFY(Matching(dir.ReadLog(), "unload").isEmpty());
+            QVERIFY(LinesStartingWith(dir.ReadLog(), "unload").isEmpty());
         }
         const QStringList log = dir.ReadLog();
-        const QStringList deletes = Matching(log, "delete ");
+        const QStringList deletes = LinesStartingWith(log, "delete ");
         QCOMPARE(deletes, expectedDeletes);
         QStringList loadOrder;
-        for (const QString& l : Matching(log, "load ")) loadOrder << l.section(' ', 1, 1);
+        for (const QString& l : LinesStartingWith(log, "load ")) loadOrder << l.section(' ', 1, 1);
         QStringList unloadOrder;
-        for (const QString& l : Matching(log, "unload ")) unloadOrder << l.section(' ', 1, 1);
+        for (const QString& l : LinesStartingWith(log, "unload "))
+            unloadOrder << l.section(' ', 1, 1);
         QCOMPARE(unloadOrder, loadOrder);
         QCOMPARE(loadOrder.size(), 4);
         const qsizetype lastDelete = log.indexOf(deletes.last());
-        const qsizetype firstUnload = log.indexOf(Matching(log, "unload ").first());
+        const qsizetype firstUnload = log.indexOf(LinesStartingWith(log, "unload ").first());
         QVERIFY2(lastDelete < firstUnload, qPrintable(log.join('\n')));
     }
 
