@@ -95,10 +95,7 @@ void CGfxOutBarElementAccessible::doAction(const QString& actionName) {
         if (m_index != bar->SelectedFolder()) bar->SelectFolder(m_index);
         return;
     }
-    if (bar->m_lastClicked != m_index) bar->m_clickCounter = 0;
-    bar->m_lastClicked = m_index;
-    bar->update();
-    bar->Notify(CGfxOutBarCtrl::kNotifyItemClicked, m_index);
+    bar->ClickItem(m_index);
 }
 
 // ---- the bar -----------------------------------------------------------------

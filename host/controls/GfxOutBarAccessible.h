@@ -1,4 +1,4 @@
-// What assistive technology sees of the outlook bar: the bar is a tab list
+// What assistive technology sees of the folder bar: the bar is a tab list
 // whose children are one tab per folder (selected = open) followed by the open
 // folder's items (selected = last clicked). Both kinds answer the press action
 // as a mouse click would.

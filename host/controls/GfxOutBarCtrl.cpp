@@ -766,12 +766,7 @@ void CGfxOutBarCtrl::mouseReleaseEvent(QMouseEvent* event) {
                 break;
             }
             update(InsideRect());
-            if (kind == HitItem && index == pressed) {
-                if (m_lastClicked != index) m_clickCounter = 0;
-                m_lastClicked = index;
-                Notify(kNotifyItemClicked, index);
-                NotifyAccessibility();
-            }
+            if (kind == HitItem && index == pressed) ClickItem(index);
             break;
         case Press::UpArrow:
         case Press::DownArrow: {
@@ -899,6 +894,18 @@ void CGfxOutBarCtrl::SelectFolder(int index) {
     Notify(kNotifyFolderOpened, index);
     update();
     NotifyAccessibility();
+    NotifyAccessibleSelection(index);
+}
+
+void CGfxOutBarCtrl::ClickItem(int index) {
+    if (index < 0 || index >= ItemCount(-1)) return;
+    // A new item starts its wiggle from the first tick; the old one is
+    // repainted at rest.
+    if (m_lastClicked != index) m_clickCounter = 0;
+    m_lastClicked = index;
+    update(InsideRect());
+    NotifyAccessibleSelection(FolderCount() + index);
+    Notify(kNotifyItemClicked, index);
 }
 
 QImage CGfxOutBarCtrl::PictureState(int folder, int firstItem) {
@@ -994,6 +1001,13 @@ void CGfxOutBarCtrl::FitChildWindows() {
     const QRect inside = InsideRect();
     for (OutBarFolder& f : m_folders)
         if (f.child) f.child->setGeometry(inside);
+}
+
+void CGfxOutBarCtrl::NotifyAccessibleSelection(int child) {
+    if (!QAccessible::isActive()) return;
+    QAccessibleEvent event(this, QAccessible::Selection);
+    event.setChild(child);
+    QAccessible::updateAccessibility(&event);
 }
 
 void CGfxOutBarCtrl::NotifyAccessibility() {

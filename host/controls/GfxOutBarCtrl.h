@@ -239,6 +239,8 @@ private:
     QImage PictureState(int folder, int firstItem);
     bool ChildHasFocus() const;
     void NotifyAccessibility();
+    void NotifyAccessibleSelection(int child);
+    void ClickItem(int index);
     void ResetOpenFolderState();
     void FitChildWindows();
     void StopDrag();

@@ -1,4 +1,4 @@
-// A fixed-size list of images for the outlook bar. Whoever creates a list owns
+// A fixed-size list of images for the folder bar. Whoever creates a list owns
 // it; the bar and its folders only point at lists and never delete them.
 #pragma once
 

@@ -1,4 +1,4 @@
-// The outlook bar driven through its real widget: layout numbers, owner
+// The folder bar driven through its real widget: layout numbers, owner
 // notifications from mouse sequences, pixels where a colour is promised, and
 // the edge behaviour of every operation.
 #include <QAccessible>
