@@ -26,7 +26,7 @@ void CTaskManager::AddTask(CTask* task) {
 void CTaskManager::RemoveTask(CTask* task) { m_scheduler.RemoveTask(task); }
 
 int CTaskManager::GetTaskCount(const QString& typeName) {
-    return m_scheduler.CountOfType(typeName.toStdString());
+    return m_scheduler.CountOfType(typeName.toStdU16String());
 }
 
 void CTaskManager::StartScheduler() { m_scheduler.Start(); }
@@ -38,7 +38,7 @@ int CTaskManager::CancelAllTasks() { return m_scheduler.CancelAll(); }
 void CTaskManager::GetTaskTypeStats(QList<TaskTypeStat>& stats) {
     stats.clear();
     for (auto& row : m_scheduler.TypeCounts())
-        stats.append({QString::fromStdString(row.typeName), row.executing, row.waiting});
+        stats.append({QString::fromStdU16String(row.typeName), row.executing, row.waiting});
 }
 
 QString CTaskManager::StatusText(int executing, int waiting) {
@@ -51,8 +51,8 @@ int CTaskManager::Stop(TaskHandle task) { return AsTask(task)->Stop(); }
 
 void CTaskManager::Delete(TaskHandle task) { delete AsTask(task); }
 
-std::string CTaskManager::TypeName(TaskHandle task) {
-    return AsTask(task)->GetTypeName().toStdString();
+std::u16string CTaskManager::TypeName(TaskHandle task) {
+    return AsTask(task)->GetTypeName().toStdU16String();
 }
 
 void CTaskManager::Status(int executing, int waiting) {

@@ -54,7 +54,7 @@ private:
     void Start(TaskHandle task) override;
     int Stop(TaskHandle task) override;
     void Delete(TaskHandle task) override;
-    std::string TypeName(TaskHandle task) override;
+    std::u16string TypeName(TaskHandle task) override;
     void Status(int executing, int waiting) override;
 
     ::CHostOutput* m_output;  // not owned

@@ -127,7 +127,7 @@ int TaskScheduler::CancelAll() {
 
 std::vector<TaskTypeCount> TaskScheduler::TypeCounts() {
     std::vector<TaskTypeCount> rows;
-    auto rowOf = [&rows](std::string name) -> TaskTypeCount& {
+    auto rowOf = [&rows](std::u16string name) -> TaskTypeCount& {
         for (auto& row : rows)
             if (row.typeName == name) return row;
         return rows.emplace_back(TaskTypeCount{std::move(name), 0, 0});
@@ -138,7 +138,7 @@ std::vector<TaskTypeCount> TaskScheduler::TypeCounts() {
     return rows;
 }
 
-int TaskScheduler::CountOfType(const std::string& typeName) {
+int TaskScheduler::CountOfType(const std::u16string& typeName) {
     for (const auto& row : TypeCounts())
         if (row.typeName == typeName) return row.executing + row.waiting;
     return 0;

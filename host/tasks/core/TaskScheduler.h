@@ -30,8 +30,8 @@ public:
     // 1 lets the scheduler unlink and delete the task.
     virtual int Stop(TaskHandle task) = 0;
     virtual void Delete(TaskHandle task) = 0;
-    // UTF-8; types are equal when these bytes are.
-    virtual std::string TypeName(TaskHandle task) = 0;
+    // UTF-16 code units, compared exactly (no case folding, no trimming).
+    virtual std::u16string TypeName(TaskHandle task) = 0;
     virtual void Status(int executing, int waiting) = 0;
 };
 
@@ -46,7 +46,7 @@ struct SchedulerOptions {
 };
 
 struct TaskTypeCount {
-    std::string typeName;
+    std::u16string typeName;
     int executing = 0;
     int waiting = 0;
 };
@@ -80,7 +80,7 @@ public:
     // Rows in order of first appearance, executing tasks' types first.
     std::vector<TaskTypeCount> TypeCounts();
     // Executing plus waiting tasks whose type name equals `typeName`.
-    int CountOfType(const std::string& typeName);
+    int CountOfType(const std::u16string& typeName);
 
     // One scheduler cycle on the calling thread: start waiting tasks while
     // there is room, then report the counts. The scheduler thread runs it every
