@@ -127,6 +127,7 @@ private slots:
     void dragging_data();
     void dragging();
     void noDragWithoutStyle();
+    void ownerChangesBarWhileNotified();
     void folderOperations();
     void itemOperations();
     void imageLists();
@@ -568,31 +569,40 @@ void GfxOutBarCtrlTest::pressedFolderButton() {
 }
 
 void GfxOutBarCtrlTest::dragging_data() {
+    QTest::addColumn<unsigned>("style");
     QTest::addColumn<int>("from");
     QTest::addColumn<int>("to");  // 4: the free space below the last item; -1: nowhere
     QTest::addColumn<qlonglong>("answer");
     QTest::addColumn<bool>("notified");
     QTest::addColumn<QList<int>>("record");
     QTest::addColumn<QString>("order");
-    QTest::newRow("down onto an item") << 0 << 2 << 1LL << true << QList<int>{2, 1, 0, 0} << "BACD";
-    QTest::newRow("up onto an item") << 3 << 1 << 1LL << true << QList<int>{1, 1, 0, 3} << "ADBC";
+    QTest::newRow("down onto an item")
+        << 0x080u << 0 << 2 << 1LL << true << QList<int>{2, 1, 0, 0} << "BACD";
+    QTest::newRow("up onto an item")
+        << 0x080u << 3 << 1 << 1LL << true << QList<int>{1, 1, 0, 3} << "ADBC";
     QTest::newRow("onto the next item")
-        << 1 << 2 << 1LL << true << QList<int>{2, 1, 0, 1} << "ABCD";
+        << 0x080u << 1 << 2 << 1LL << true << QList<int>{2, 1, 0, 1} << "ABCD";
     QTest::newRow("below the last item")
-        << 0 << 4 << 1LL << true << QList<int>{4, 3, 0, 0} << "BCDA";
-    QTest::newRow("owner refuses") << 0 << 2 << 0LL << true << QList<int>{2, 1, 0, 0} << "ABCD";
-    QTest::newRow("back onto itself") << 1 << 1 << 1LL << false << QList<int>{} << "ABCD";
-    QTest::newRow("nowhere") << 1 << -1 << 1LL << false << QList<int>{} << "ABCD";
+        << 0x080u << 0 << 4 << 1LL << true << QList<int>{4, 3, 0, 0} << "BCDA";
+    QTest::newRow("owner refuses")
+        << 0x080u << 0 << 2 << 0LL << true << QList<int>{2, 1, 0, 0} << "ABCD";
+    QTest::newRow("back onto itself") << 0x080u << 1 << 1 << 1LL << false << QList<int>{} << "ABCD";
+    QTest::newRow("small icons, onto an item")
+        << 0x081u << 0 << 2 << 1LL << true << QList<int>{2, 1, 0, 0} << "BACD";
+    QTest::newRow("small icons, below the last item")
+        << 0x081u << 2 << 4 << 1LL << true << QList<int>{4, 3, 0, 2} << "ABDC";
+    QTest::newRow("nowhere") << 0x080u << 1 << -1 << 1LL << false << QList<int>{} << "ABCD";
 }
 
 void GfxOutBarCtrlTest::dragging() {
+    QFETCH(unsigned, style);
     QFETCH(int, from);
     QFETCH(int, to);
     QFETCH(qlonglong, answer);
     QFETCH(bool, notified);
     QFETCH(QList<int>, record);
     QFETCH(QString, order);
-    Bench b(0x080);
+    Bench b(style);
     b.Fill(1, 4);
     b.answer = answer;
     const QRect inside = b.bar->InsideRect();
@@ -612,7 +622,7 @@ void GfxOutBarCtrlTest::dragging() {
         // The insertion mark: a black line 2 pixels in from each side.
         int y = to == 4   ? b.bar->ItemRect(3).bottom() + 6
                 : to == 0 ? b.bar->ItemRect(0).top() - 2
-                          : b.bar->ItemRect(to).top() - 13;
+                          : b.bar->ItemRect(to).top() - ((style & 1) ? 5 : 13);
         const QImage image = b.Picture();
         QCOMPARE(image.pixelColor(inside.left() + 10, y), QColor(Qt::black));
         QCOMPARE(image.pixelColor(inside.left() + 2, y), QColor(Qt::black));
@@ -645,6 +655,29 @@ void GfxOutBarCtrlTest::noDragWithoutStyle() {
     b.Release(b.Icon(2));
     QVERIFY(b.notes.isEmpty());
     QCOMPARE(b.Order(), QString("ABCD"));
+}
+
+void GfxOutBarCtrlTest::ownerChangesBarWhileNotified() {
+    // An owner that removes items from its slot and still agrees to the move.
+    Bench b(0x080);
+    b.Fill(2, 4);
+    b.answer = 1;
+    QObject::connect(b.bar, &CGfxOutBarCtrl::OutbarNotify, b.bar, [&](int code, qintptr) {
+        if (code == CGfxOutBarCtrl::kNotifyItemDropped) b.bar->DeleteFolderItem(0, 3);
+        if (code == CGfxOutBarCtrl::kNotifyItemClicked) b.bar->DeleteFolder(0);
+    });
+    b.Press(b.Icon(0));
+    b.Move(QPoint(3, b.bar->ItemRect(0).top() + 3));
+    b.Move(b.Icon(3));
+    b.Release(b.Icon(3));
+    QCOMPARE(b.Order(), QString("ABC"));
+    b.bar->grab();
+    // And one that deletes the open folder when an item is clicked.
+    b.Click(b.Icon(1));
+    QCOMPARE(b.bar->FolderCount(), 1);
+    QCOMPARE(b.bar->LastClickedItem(), -1);
+    b.Move(QPoint(60, 100));
+    b.bar->grab();
 }
 
 void GfxOutBarCtrlTest::folderOperations() {
