@@ -183,7 +183,10 @@ QImage CGfxOutBarCtrl::PictureState(int folder, int firstItem) {
     const int oldFolder = m_selFolder, oldFirst = m_firstItem;
     m_selFolder = folder;
     m_firstItem = firstItem;
-    QImage image(size(), QImage::Format_RGB32);
+    // At the screen's pixel ratio, so the slide is as sharp as the bar.
+    const qreal ratio = devicePixelRatioF();
+    QImage image(size() * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
     image.fill(m_colBackground);
     {
         QPainter p(&image);
@@ -213,6 +216,12 @@ void CGfxOutBarCtrl::SlideTo(int newFolder) {
     const int y1 = client.top() + client.height() - (n - lower - 1) * H;
     const int band = y1 - y0;
     if (band <= 0) return;
+    const qreal ratio = after.devicePixelRatio();
+    // A band of the new picture, in its pixels, drawn at `top` in the frame.
+    auto bandOfAfter = [&](QPainter& p, int top, int from, int height) {
+        p.drawImage(QRectF(0, top, width(), height), after,
+                    QRectF(0, from * ratio, after.width(), height * ratio));
+    };
     for (int shown = H;; shown += H) {
         const int visible = std::min(shown, band);
         QImage frame = before;
@@ -222,11 +231,11 @@ void CGfxOutBarCtrl::SlideTo(int newFolder) {
             if (downwards) {
                 // The new state comes up from below: its band's top part
                 // enters at the bottom.
-                p.drawImage(QPoint(0, y1 - visible), after, QRect(0, y0, after.width(), visible));
+                bandOfAfter(p, y1 - visible, y0, visible);
             } else {
                 // The new state comes down from above: its band's bottom part
                 // enters at the top.
-                p.drawImage(QPoint(0, y0), after, QRect(0, y1 - visible, after.width(), visible));
+                bandOfAfter(p, y0, y1 - visible, visible);
             }
         }
         m_slideFrame = frame;
