@@ -365,17 +365,15 @@ void CMainFrame::FollowToolbarEdge() {
 
 void CMainFrame::LayoutPanes() {
     if (!m_innerSplitter || !m_outerSplitter) return;
-    const QList<int> outer = m_outerSplitter->sizes();
-    if (outer.size() == 2) {
-        const int total = outer[0] + outer[1];
-        m_outerSplitter->setSizes({kLeftPaneWidth, qMax(0, total - kLeftPaneWidth)});
-    }
-    const QList<int> inner = m_innerSplitter->sizes();
-    if (inner.size() == 2) {
-        const int total = inner[0] + inner[1];
-        const int target = total * 3 / 4;
-        if (inner[0] != target) m_innerSplitter->setSizes({target, total - target});
-    }
+    // The totals come from the splitters' own geometry: on the first showing
+    // the frame's layout has sized them but their pending resize has not yet
+    // handed the space to the panes, so the panes' sizes still sum to nothing.
+    const int outerTotal = qMax(0, m_outerSplitter->width() - m_outerSplitter->handleWidth());
+    m_outerSplitter->setSizes({kLeftPaneWidth, qMax(0, outerTotal - kLeftPaneWidth)});
+    const int innerTotal = qMax(0, m_innerSplitter->height() - m_innerSplitter->handleWidth());
+    const int target = innerTotal * 3 / 4;
+    if (m_innerSplitter->sizes().value(0) != target)
+        m_innerSplitter->setSizes({target, innerTotal - target});
 }
 
 void CMainFrame::SetStatusPaneText(int pane, const QString& text) {

@@ -57,6 +57,7 @@ private slots:
     void toolbarButtonsAndThreadControls();
     void statusPanesStartWithTheirTexts();
     void titleSizeAndPlace();
+    void firstShowingLaysOutThePanes();
     void resizeRestoresPaneLayout_data();
     void resizeRestoresPaneLayout();
     void toolbarControlsFollowTheRightEdge();
@@ -168,6 +169,16 @@ void MainFrameTest::titleSizeAndPlace() {
     QVERIFY(qAbs(frame.geometry().center().x() - screen.center().x()) <= 1);
     QVERIFY(qAbs(frame.geometry().center().y() - screen.center().y()) <= 1);
     QVERIFY(!frame.windowIcon().isNull());
+}
+
+void MainFrameTest::firstShowingLaysOutThePanes() {
+    auto frame = ShownFrame(false);
+    QVERIFY(frame);
+    QCOMPARE(frame->GetToolListView()->width(), 135);
+    QVERIFY(frame->GetToolShowView()->width() > 500);
+    const QList<int> rows = frame->InnerSplitter()->sizes();
+    QVERIFY(rows.at(1) > 0);
+    QCOMPARE(rows.at(0), (rows.at(0) + rows.at(1)) * 3 / 4);
 }
 
 void MainFrameTest::resizeRestoresPaneLayout_data() {
