@@ -30,12 +30,17 @@ struct SmbApi {
     decltype(&smbc_getFunctionOpendir) getOpendir = nullptr;
     decltype(&smbc_getFunctionReaddir) getReaddir = nullptr;
     decltype(&smbc_getFunctionClosedir) getClosedir = nullptr;
+    decltype(&smbc_getFunctionPurgeCachedServers) getPurge = nullptr;
 };
 
 std::mutex g_listingLock;
 SmbApi g_api;           // guarded by ListingLock
 bool g_tried = false;   // guarded by ListingLock
 bool g_loaded = false;  // guarded by ListingLock
+// One context per module, made on first use and kept: creating a context
+// leaks a little inside Samba (its log file name) every time, which a patrol
+// listing shares every few seconds would turn into a steady growth.
+SMBCCTX* g_context = nullptr;  // guarded by ListingLock
 
 // libsmbclient keeps process-wide state (talloc stack frames, its connection
 // cache, the loaded configuration) that concurrent calls corrupt even on
@@ -92,11 +97,12 @@ bool LoadLocked() {
               Resolve(lib, "smbc_setFunctionAuthDataWithContext", api.setAuth) &&
               Resolve(lib, "smbc_getFunctionOpendir", api.getOpendir) &&
               Resolve(lib, "smbc_getFunctionReaddir", api.getReaddir) &&
-              Resolve(lib, "smbc_getFunctionClosedir", api.getClosedir);
+              Resolve(lib, "smbc_getFunctionClosedir", api.getClosedir) &&
+              Resolve(lib, "smbc_getFunctionPurgeCachedServers", api.getPurge);
     if (!ok) return false;
-    // Lets libsmbclient keep its per-call scratch state per thread.
-    void (*threadPosix)() = nullptr;
-    if (Resolve(lib, "smbc_thread_posix", threadPosix)) threadPosix();
+    // smbc_thread_posix() is not called on purpose: it gives each thread its
+    // own scratch stack that is never freed when the thread ends (probe
+    // threads are short-lived), and listings never overlap anyway.
     g_api = api;
     g_loaded = true;
     return true;
@@ -112,24 +118,27 @@ void GuestAuth(SMBCCTX*, const char*, const char*, char* workgroup, int workgrou
 }
 
 // Called under ListingLock.
-SMBCCTX* NewContext(int timeoutMs) {
-    if (!LoadLocked()) return nullptr;
-    SMBCCTX* ctx = g_api.newContext();
-    if (!ctx) return nullptr;
-    // VX_SMB_DEBUG=<level> shows libsmbclient's own log on stderr.
-    const char* debug = std::getenv("VX_SMB_DEBUG");
-    g_api.setDebug(ctx, debug ? std::atoi(debug) : 0);
-    g_api.setTimeout(ctx, timeoutMs);
-    g_api.setPort(ctx, 445);
-    g_api.setUseKerberos(ctx, false);
-    g_api.setFallbackAfterKerberos(ctx, true);
-    g_api.setNoAutoAnonymousLogin(ctx, false);
-    g_api.setAuth(ctx, GuestAuth);
-    if (!g_api.initContext(ctx)) {
-        g_api.freeContext(ctx, 1);
-        return nullptr;
+SMBCCTX* Context(int timeoutMs) {
+    if (!g_context) {
+        if (!LoadLocked()) return nullptr;
+        SMBCCTX* ctx = g_api.newContext();
+        if (!ctx) return nullptr;
+        // VX_SMB_DEBUG=<level> shows libsmbclient's own log on stderr.
+        const char* debug = std::getenv("VX_SMB_DEBUG");
+        g_api.setDebug(ctx, debug ? std::atoi(debug) : 0);
+        g_api.setPort(ctx, 445);
+        g_api.setUseKerberos(ctx, false);
+        g_api.setFallbackAfterKerberos(ctx, true);
+        g_api.setNoAutoAnonymousLogin(ctx, false);
+        g_api.setAuth(ctx, GuestAuth);
+        if (!g_api.initContext(ctx)) {
+            g_api.freeContext(ctx, 1);
+            return nullptr;
+        }
+        g_context = ctx;
     }
-    return ctx;
+    g_api.setTimeout(g_context, timeoutMs);
+    return g_context;
 }
 
 }  // namespace
@@ -158,7 +167,7 @@ QStringList ListHostShares(const QString& host, int timeoutMs) {
     QStringList names;
     if (!smb_detail::IsPlainHost(host)) return names;
     ListingLock lock;
-    SMBCCTX* ctx = NewContext(timeoutMs > 0 ? timeoutMs : 3000);
+    SMBCCTX* ctx = Context(timeoutMs > 0 ? timeoutMs : 3000);
     if (!ctx) return names;
     const QByteArray url = "smb://" + host.toLatin1() + "/";
     SMBCFILE* dir = g_api.getOpendir(ctx)(ctx, url.constData());
@@ -172,7 +181,9 @@ QStringList ListHostShares(const QString& host, int timeoutMs) {
         }
         g_api.getClosedir(ctx)(ctx, dir);
     }
-    g_api.freeContext(ctx, 1);
+    // Every listing starts from a fresh connection: a cached one could
+    // belong to a server that has since gone or changed its shares.
+    g_api.getPurge(ctx)(ctx);
     return names;
 }
 
