@@ -51,8 +51,15 @@ CGfxOutBarCtrl::CGfxOutBarCtrl(QWidget* parent) : QWidget(parent) {
 
 // Folders, items and texts are ours; image lists and child windows are not.
 CGfxOutBarCtrl::~CGfxOutBarCtrl() {
-    for (OutBarFolder& f : m_folders)
-        if (f.child && f.child->parent() == this) f.child->setParent(nullptr);
+    for (OutBarFolder& f : m_folders) ReleaseChild(f.child);
+}
+
+// A child window we no longer show goes back to having no parent: left among
+// our children, it would be deleted with the bar behind its owner's back.
+void CGfxOutBarCtrl::ReleaseChild(QWidget* child) {
+    if (!child || child->parentWidget() != this) return;
+    child->hide();
+    child->setParent(nullptr);
 }
 
 bool CGfxOutBarCtrl::Create(unsigned windowStyle, const QRect& rect, QWidget* parent, unsigned id,
@@ -104,7 +111,7 @@ quintptr CGfxOutBarCtrl::FolderDataAt(int index) const {
 void CGfxOutBarCtrl::DeleteFolder(int index) {
     if (index < 0 || index >= FolderCount()) return;
     const bool wasOpen = index == m_selFolder;
-    if (m_folders[index].child) m_folders[index].child->hide();
+    ReleaseChild(m_folders[index].child);
     m_folders.erase(m_folders.begin() + index);
     if (m_selFolder > index) {
         // A folder above the open one went; the open folder keeps its place in
@@ -257,7 +264,7 @@ void CGfxOutBarCtrl::SetFolderChildWindow(int index, QWidget* child) {
     if (index == -1) index = m_selFolder;
     if (index < 0 || index >= FolderCount()) return;
     OutBarFolder& f = m_folders[index];
-    if (f.child && f.child != child) f.child->hide();
+    if (f.child != child) ReleaseChild(f.child);
     f.child = child;
     if (child) {
         if (child->parentWidget() != this) child->setParent(this);

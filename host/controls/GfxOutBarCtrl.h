@@ -131,7 +131,8 @@ public:
     // Index -1 means the open folder; null when there are no folders.
     QWidget* FolderChildWindow(int index) const;
     // Shows `child` in the folder's item area instead of its items. The bar
-    // reparents the window but never deletes it.
+    // reparents the window but never deletes it: when the folder or the bar
+    // goes, or another child replaces it, the window is hidden and unparented.
     void SetFolderChildWindow(int index, QWidget* child);
 
     // Above 0 starts the click animation with that period; 0 or less stops it.
@@ -243,6 +244,7 @@ private:
     void ClickItem(int index);
     void ResetOpenFolderState();
     void FitChildWindows();
+    void ReleaseChild(QWidget* child);
     void StopDrag();
     void AbandonPress();
     void UpdateDragCursor(const QPoint& pos);

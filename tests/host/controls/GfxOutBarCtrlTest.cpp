@@ -853,10 +853,18 @@ void GfxOutBarCtrlTest::childWindow() {
     edit->clearFocus();
     QCOMPARE(b.At(60, button.bottom()), b.bar->DarkShadowColor());
 
-    // The child belongs to whoever gave it.
+    // The child belongs to whoever gave it, also after its folder has gone.
+    auto* second = new QWidget;
+    QPointer<QWidget> secondGuard(second);
+    b.bar->SetFolderChildWindow(0, second);
+    b.bar->DeleteFolder(0);
+    QCOMPARE(second->parentWidget(), nullptr);
+    QVERIFY(!second->isVisible());
     delete b.bar;
     QVERIFY(!guard.isNull());
+    QVERIFY(!secondGuard.isNull());
     delete child;
+    delete second;
 }
 
 void GfxOutBarCtrlTest::accessibility() {
