@@ -15,6 +15,19 @@
 
 #include "contract/TaskContract.h"
 #include "contract/ToolContract.h"
+#include "host/tasks/core/TaskScheduler.h"
+
+inline const QString kPatrol = QStringLiteral("主机巡测");
+
+// A manager whose scheduler thread never runs on its own, and which gives up
+// at once on executing tasks when destroyed: the test runs cycles itself.
+inline vx::SchedulerOptions Manual() {
+    using namespace std::chrono_literals;
+    vx::SchedulerOptions o;
+    o.period = 1h;
+    o.drainTimeout = 0ms;
+    return o;
+}
 
 // A copy that shares no data with `list`. Qt's implicit sharing hands the
 // reference count of a shared list between threads inside libQt6Core, where
@@ -72,6 +85,29 @@ private:
     FakeJournal* m_journal;
     const int m_stopResult;
 };
+
+// `count` patrol tasks numbered from 0, added in order; the manager owns them.
+inline std::vector<FakeTask*> AddPatrolTasks(::CTaskManager& m, FakeJournal& journal, int count) {
+    std::vector<FakeTask*> tasks;
+    for (int i = 0; i < count; ++i) {
+        tasks.push_back(new FakeTask(i, kPatrol, &journal));
+        m.AddTask(tasks.back());
+    }
+    return tasks;
+}
+
+// What a task's thread does when its work is done.
+inline void Finish(::CTaskManager& m, const std::vector<FakeTask*>& tasks,
+                   std::initializer_list<int> ids) {
+    for (int i : ids) {
+        m.RemoveTask(tasks[i]);
+        delete tasks[i];
+    }
+}
+
+inline void FinishRange(::CTaskManager& m, const std::vector<FakeTask*>& tasks, int from, int to) {
+    for (int i = from; i < to; ++i) Finish(m, tasks, {i});
+}
 
 class FakeOutput : public CHostOutput {
 public:

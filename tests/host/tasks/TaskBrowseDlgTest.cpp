@@ -18,15 +18,6 @@ using vx::SchedulerOptions;
 
 namespace {
 
-const QString kPatrol = QStringLiteral("主机巡测");
-
-SchedulerOptions Manual() {
-    SchedulerOptions o;
-    o.period = 1h;
-    o.drainTimeout = 0ms;
-    return o;
-}
-
 QStringList Rows(QTableWidget* list) {
     QStringList rows;
     for (int r = 0; r < list->rowCount(); ++r) {
@@ -40,7 +31,7 @@ QStringList Rows(QTableWidget* list) {
 
 // 32 executing and 222 waiting patrol tasks, as after one cycle of a sweep.
 void AddSweep(Manager& m, FakeJournal& journal) {
-    for (int i = 0; i < 254; ++i) m.AddTask(new FakeTask(i, kPatrol, &journal));
+    AddPatrolTasks(m, journal, 254);
     m.RunSchedulerCycle();
 }
 
@@ -157,7 +148,7 @@ void TaskBrowseDlgTest::cancelCommand() {
         kept = new FakeTask(0, kPatrol, &journal, 0);
         m.AddTask(kept);
     } else {
-        for (int i = 0; i < tasks; ++i) m.AddTask(new FakeTask(i, kPatrol, &journal));
+        AddPatrolTasks(m, journal, tasks);
     }
     m.RunSchedulerCycle();
 
@@ -194,7 +185,7 @@ void TaskBrowseDlgTest::setMaxThreadsCommand() {
     FakeJournal journal;
     FakeOutput output;
     Manager m(&output, Manual());
-    for (int i = 0; i < 300; ++i) m.AddTask(new FakeTask(i, kPatrol, &journal));
+    AddPatrolTasks(m, journal, 300);
 
     vx::SetMaxThreadsCommand(m, output, text);
     QCOMPARE(m.MaxThreads(), maximum);

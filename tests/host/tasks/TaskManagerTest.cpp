@@ -15,14 +15,10 @@ using vx::TaskTypeStat;
 
 namespace {
 
-const QString kPatrol = QStringLiteral("主机巡测");
-
-// A manager whose scheduler thread never runs on its own: the test runs
-// cycles itself.
-SchedulerOptions Manual() {
+SchedulerOptions Every(std::chrono::milliseconds period, bool wake) {
     SchedulerOptions o;
-    o.period = 1h;
-    o.drainTimeout = 0ms;
+    o.period = period;
+    o.wakeOnChange = wake;
     return o;
 }
 
@@ -107,7 +103,7 @@ void TaskManagerTest::oneCycleStartsInSubmissionOrderUpToTheMaximum() {
     FakeOutput output;
     Manager m(&output, Manual());
     m.SetMaxThreads(maximum);
-    for (int i = 0; i < tasks; ++i) m.AddTask(new FakeTask(i, kPatrol, &journal));
+    AddPatrolTasks(m, journal, tasks);
 
     m.RunSchedulerCycle();
     QCOMPARE(journal.Events(), Numbered("start", 0, started));
@@ -127,18 +123,11 @@ void TaskManagerTest::laterCyclesStartAsManyAsHaveFinished() {
     FakeJournal journal;
     FakeOutput output;
     Manager m(&output, Manual());
-    std::vector<FakeTask*> tasks;
-    for (int i = 0; i < 254; ++i) {
-        tasks.push_back(new FakeTask(i, kPatrol, &journal));
-        m.AddTask(tasks.back());
-    }
+    const auto tasks = AddPatrolTasks(m, journal, 254);
     m.RunSchedulerCycle();
 
     // Five finish out of order; exactly five more start, the next in line.
-    for (int i : {3, 0, 31, 17, 8}) {
-        m.RemoveTask(tasks[i]);
-        delete tasks[i];
-    }
+    Finish(m, tasks, {3, 0, 31, 17, 8});
     m.RunSchedulerCycle();
     QCOMPARE(journal.EventsStartingWith("start"), Numbered("start", 0, 37));
     QCOMPARE(output.Status().last(), "1:" + Manager::StatusText(32, 217));
@@ -149,11 +138,7 @@ void TaskManagerTest::loweringTheMaximumStopsNothingAndRaisingItStartsMore() {
     FakeJournal journal;
     FakeOutput output;
     Manager m(&output, Manual());
-    std::vector<FakeTask*> tasks;
-    for (int i = 0; i < 60; ++i) {
-        tasks.push_back(new FakeTask(i, kPatrol, &journal));
-        m.AddTask(tasks.back());
-    }
+    const auto tasks = AddPatrolTasks(m, journal, 60);
     m.RunSchedulerCycle();
     QCOMPARE(journal.Events().size(), 32);
 
@@ -163,18 +148,12 @@ void TaskManagerTest::loweringTheMaximumStopsNothingAndRaisingItStartsMore() {
     QCOMPARE(output.Status().last(), "1:" + Manager::StatusText(32, 28));
 
     // 20 finish: 12 still execute, above the new maximum.
-    for (int i = 0; i < 20; ++i) {
-        m.RemoveTask(tasks[i]);
-        delete tasks[i];
-    }
+    FinishRange(m, tasks, 0, 20);
     m.RunSchedulerCycle();
     QCOMPARE(journal.EventsStartingWith("start").size(), 32);
 
     // 5 more: 7 execute, so exactly one starts to make 8.
-    for (int i = 20; i < 25; ++i) {
-        m.RemoveTask(tasks[i]);
-        delete tasks[i];
-    }
+    FinishRange(m, tasks, 20, 25);
     m.RunSchedulerCycle();
     QCOMPARE(journal.EventsStartingWith("start"), Numbered("start", 0, 33));
     QCOMPARE(output.Status().last(), "1:" + Manager::StatusText(8, 27));
@@ -355,12 +334,10 @@ void TaskManagerTest::schedulerThreadSendsTheCountsEveryCycle() {
 
     FakeJournal journal;
     FakeOutput output;
-    SchedulerOptions o;
-    o.period = 10ms;
-    o.wakeOnChange = wake;
+    const SchedulerOptions o = Every(10ms, wake);
     Manager m(&output, o);
     if (addWhileRunning) m.StartScheduler();
-    for (int i = 0; i < 254; ++i) m.AddTask(new FakeTask(i, kPatrol, &journal));
+    AddPatrolTasks(m, journal, 254);
     m.StartScheduler();
 
     // The same text keeps coming, changed or not.
@@ -388,9 +365,7 @@ void TaskManagerTest::tasksOnTheirOwnThreadsAllRunWithinTheMaximum() {
     ThreadTaskStats stats;
     FakeOutput output;
     {
-        SchedulerOptions o;
-        o.period = 5ms;
-        o.wakeOnChange = wake;
+        const SchedulerOptions o = Every(5ms, wake);
         Manager m(&output, o);
         m.SetMaxThreads(maximum);
         m.StartScheduler();
@@ -416,9 +391,7 @@ void TaskManagerTest::wakeOnChangeFillsAFreeSlotBeforeTheNextTick() {
     WorkerPool pool;
     ThreadTaskStats stats;
     FakeOutput output;
-    SchedulerOptions o;
-    o.period = 1h;
-    o.wakeOnChange = true;
+    const SchedulerOptions o = Every(1h, true);
     {
         Manager m(&output, o);
         m.SetMaxThreads(1);
@@ -531,9 +504,7 @@ void TaskManagerTest::destructionGivesUpOnATaskThatNeverRemovesItself() {
 
 void TaskManagerTest::startSchedulerTwiceAndDestroyWhileSleepingAreHarmless() {
     FakeOutput output;
-    SchedulerOptions o;
-    o.period = 1h;
-    o.wakeOnChange = false;
+    const SchedulerOptions o = Every(1h, false);
     const auto began = std::chrono::steady_clock::now();
     {
         Manager m(&output, o);
