@@ -40,20 +40,27 @@ vxlab_need_root() {
     fi
 }
 
-# Stops the process whose PID a file holds, if it is still the one we started
-# (checked through its start time recorded beside it), then waits a moment.
+# Stops the process whose PID a file holds and waits (briefly) for it to end.
 vxlab_stop_pidfile() {
     local file=$1 pid
     [ -s "$file" ] || return 0
     pid=$(head -n1 "$file" | tr -dc 0-9)
     [ -n "$pid" ] || return 0
-    if [ -d "/proc/$pid" ]; then
+    if vxlab_alive "$pid"; then
         kill -TERM "$pid" 2>/dev/null || true
-        for _ in $(seq 1 30); do
-            [ -d "/proc/$pid" ] || break
-            sleep 0.1
+        for _ in $(seq 1 50); do
+            vxlab_alive "$pid" || break
+            sleep 0.05
         done
-        [ -d "/proc/$pid" ] && kill -KILL "$pid" 2>/dev/null || true
+        vxlab_alive "$pid" && kill -KILL "$pid" 2>/dev/null || true
     fi
     return 0
+}
+
+# A zombie counts as gone: once up.sh has exited, reaping the daemons it
+# started is up to whatever adopted them.
+vxlab_alive() {
+    local state
+    state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 1
+    [ -n "$state" ] && [ "$state" != Z ] && [ "$state" != X ]
 }

@@ -32,20 +32,23 @@ down_one() {
     fi
     for ns in $(ip netns list 2>/dev/null | awk '{print $1}' | grep -E "^$VXLAB_PREFIX-$id-" || true); do
         # Whatever is still inside was started by this lab.
-        for pid in $(ip netns pids "$ns" 2>/dev/null); do
-            kill -TERM "$pid" 2>/dev/null || true
-        done
-        sleep 0.2
-        for pid in $(ip netns pids "$ns" 2>/dev/null); do
-            kill -KILL "$pid" 2>/dev/null || true
-        done
+        left=$(ip netns pids "$ns" 2>/dev/null)
+        if [ -n "$left" ]; then
+            kill -TERM $left 2>/dev/null || true
+            sleep 0.3
+            for pid in $(ip netns pids "$ns" 2>/dev/null); do
+                kill -KILL "$pid" 2>/dev/null || true
+            done
+        fi
         ip netns del "$ns" 2>/dev/null || true
     done
     rm -rf "$state"
+    # up.sh holds this lock while it replaces a lab and says so.
+    [ "${VXLAB_KEEP_LOCK:-0}" = 1 ] || rm -f "$VXLAB_ROOT/$id.lock"
 }
 
 if [ $all -eq 1 ]; then
-    ids=$( { ls "$VXLAB_ROOT" 2>/dev/null | grep -v '\.lock$';
+    ids=$( { ls "$VXLAB_ROOT" 2>/dev/null | sed 's/\.lock$//';
              ip netns list 2>/dev/null | awk '{print $1}' | sed -n "s/^$VXLAB_PREFIX-\(.*\)-[a-z0-9]*$/\1/p"; } | sort -u)
     for id in $ids; do
         down_one "$id"

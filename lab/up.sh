@@ -28,14 +28,14 @@ ip netns del "$(vxlab_ns probe)"
 
 if [ -d "$VXLAB_STATE" ] || ip netns list | awk '{print $1}' | grep -q "^$VXLAB_PREFIX-$VXLAB_ID-"; then
     echo "lab: removing an earlier lab '$VXLAB_ID'" >&2
-    "$here/down.sh" --id "$VXLAB_ID"
+    VXLAB_KEEP_LOCK=1 "$here/down.sh" --id "$VXLAB_ID"
 fi
 
 failed=1
 cleanup_on_error() {
     if [ $failed -ne 0 ]; then
         echo "lab: set-up failed, removing what was built" >&2
-        "$here/down.sh" --id "$VXLAB_ID" || true
+        VXLAB_KEEP_LOCK=1 "$here/down.sh" --id "$VXLAB_ID" || true
     fi
 }
 trap cleanup_on_error EXIT
@@ -112,8 +112,13 @@ if [ -n "$smb_ns" ]; then
     # come up; take that wait here rather than in a test's timeout.
     if command -v smbclient >/dev/null; then
         home=$(mktemp -d)
-        HOME=$home timeout 30 ip netns exec "$(vxlab_ns ws)" smbclient -N -L "//$VXLAB_NET.${smb_ns##*-h}" -p 445 \
-            >"$VXLAB_STATE/warmup.log" 2>&1 9>&- || echo "lab: warm-up listing failed (see warmup.log)" >&2
+        for _ in 1 2 3 4 5; do
+            HOME=$home timeout 30 ip netns exec "$(vxlab_ns ws)" smbclient -N -L "//$VXLAB_NET.${smb_ns##*-h}" \
+                -p 445 >"$VXLAB_STATE/warmup.log" 2>&1 9>&- || true
+            grep -q music "$VXLAB_STATE/warmup.log" && break
+            sleep 0.5
+        done
+        grep -q music "$VXLAB_STATE/warmup.log" || echo "lab: warm-up listing failed (see warmup.log)" >&2
         rm -rf "$home"
     fi
 fi

@@ -6,6 +6,7 @@
 #   tests/lab/lab_selftest.sh ID        exit 77 without root or namespaces
 set -uo pipefail
 lab=$(cd "$(dirname "$0")/../../lab" && pwd)
+. "$lab/common.sh"
 id=${1:?id}
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root"; exit 77; }
 
@@ -19,7 +20,7 @@ rc=$?
 first_smbd=$(cat "/run/vxlab/$id/pids/smbd.pid")
 bash "$lab/up.sh" --id "$id" || fail "second up.sh"
 [ "$(count_ns)" -eq 9 ] || fail "expected 9 namespaces, found $(count_ns)"
-[ -d "/proc/$first_smbd" ] && fail "the first lab's smbd ($first_smbd) survived its replacement"
+vxlab_alive "$first_smbd" && fail "the first lab's smbd ($first_smbd) survived its replacement"
 
 eval "$(bash "$lab/env.sh" --id "$id")" || fail "env.sh"
 [ "$VXLAB_WS_ADDR" = 10.213.7.1 ] || fail "workstation address $VXLAB_WS_ADDR"
@@ -50,7 +51,7 @@ bash "$lab/down.sh" --id "$id" || fail "second down.sh"
 [ "$(count_ns)" -eq 0 ] || fail "namespaces left: $(count_ns)"
 [ -e "/run/vxlab/$id" ] && fail "state folder left"
 for p in $pids; do
-    [ -d "/proc/$p" ] && fail "process $p ($(cat /proc/$p/comm)) survived"
+    vxlab_alive "$p" && fail "process $p ($(cat /proc/$p/comm)) survived"
 done
 echo "lab self-test passed ($(echo $pids | wc -w) processes stopped)"
 exit 0
