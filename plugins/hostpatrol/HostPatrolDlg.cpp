@@ -61,8 +61,9 @@ CHostPatrolDlg::CHostPatrolDlg(CHostPatrolTool* tool, QWidget* parent)
     m_list->setRootIsDecorated(false);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setIconSize(QSize(16, 16));
-    m_list->SetImageList({QIcon(QStringLiteral(":/hostpatrol/online.svg")),
-                          QIcon(QStringLiteral(":/hostpatrol/offline.svg"))});
+    m_rowIcons = {QIcon(QStringLiteral(":/hostpatrol/online.svg")),
+                  QIcon(QStringLiteral(":/hostpatrol/offline.svg"))};
+    m_list->SetImageList(m_rowIcons);
 
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &CHostPatrolDlg::OnTimer);
@@ -97,8 +98,7 @@ void CHostPatrolDlg::SetRowImage(int row, int image) {
     QTreeWidgetItem* item = m_list->topLevelItem(row);
     if (!item) return;
     item->setData(0, kImageRole, image);
-    item->setIcon(0, QIcon(image == kImageOnline ? QStringLiteral(":/hostpatrol/online.svg")
-                                                 : QStringLiteral(":/hostpatrol/offline.svg")));
+    item->setIcon(0, m_rowIcons.value(image));
 }
 
 int CHostPatrolDlg::FindRow(const QString& address) const {

@@ -2,6 +2,8 @@
 // start/stop button and the online count.
 #pragma once
 
+#include <QIcon>
+#include <QList>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -96,6 +98,7 @@ private:
     QPushButton* m_helpButton;
     QPushButton* m_startButton;
     QTimer m_timer;
+    QList<QIcon> m_rowIcons;  // by HostImage
 
     int m_interval = 15;
     int m_shareOption = 0;

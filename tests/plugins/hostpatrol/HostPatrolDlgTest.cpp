@@ -222,6 +222,11 @@ private slots:
         QCOMPARE(list->CellText(0, 3), QString());
         QVERIFY(Page()->Entry(0)->knownShares.isEmpty());
         QCOMPARE(Page()->Entry(0)->remainingMisses, 0);
+        const QIcon offline = list->topLevelItem(0)->icon(0);
+        QVERIFY(!offline.pixmap(16, 16).isNull());
+        Page()->ApplyScanResult(Answer(kHost));
+        QVERIFY(list->topLevelItem(0)->icon(0).pixmap(16, 16).toImage() !=
+                offline.pixmap(16, 16).toImage());
     }
 
     void sweepQueuesEveryAddressInOrder_data() {
