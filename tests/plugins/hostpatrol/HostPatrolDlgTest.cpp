@@ -348,6 +348,20 @@ private slots:
         QCOMPARE(Page()->List()->RowCount(), 1);
     }
 
+    // The real one-second timer: the count line changes from the first tick
+    // on, and no longer once the patrol is stopped.
+    void countLineTicksWhilePatrolling() {
+        Page()->OnStartStop();
+        Page()->ApplyScanResult(Answer(kHost));
+        QCOMPARE(CountLine(), QStringLiteral("在线主机数=0,最大时=0"));
+        QTRY_COMPARE_WITH_TIMEOUT(CountLine(), QStringLiteral("在线主机数=1,最大时=1"), 3000);
+        Page()->OnStartStop();
+        Page()->ApplyScanResult(Answer(QStringLiteral("192.168.1.8")));
+        QTest::qWait(1300);
+        QCOMPARE(CountLine(), QStringLiteral("在线主机数=1,最大时=1"));
+        QCOMPARE(Page()->List()->RowCount(), 2);
+    }
+
     void countLineFollowsOnlineRows() {
         m_tasks->SetPhantoms(1);  // keep the ticks from sweeping
         auto answer = [this](int i) {
