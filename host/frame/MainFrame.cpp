@@ -19,6 +19,7 @@
 
 #include "host/app/AboutDlg.h"
 #include "host/app/VexmorDoc.h"
+#include "host/frame/DialogTemplate.h"
 #include "host/frame/OutputMsgView.h"
 #include "host/tools/ToolListView.h"
 #include "host/tools/ToolShowView.h"
@@ -74,11 +75,6 @@ QIcon ToolbarIcon(const char* name) {
     return icon;
 }
 
-void SetId(QObject* object, int id) {
-    object->setObjectName(QString::number(id));
-    object->setProperty("vxId", id);
-}
-
 }  // namespace
 
 QString FormatHostInfo(const QString& hostName, const QStringList& addresses) {
@@ -126,7 +122,7 @@ CMainFrame::~CMainFrame() {
 
 QAction* CMainFrame::MakeAction(QObject* parent, int id, const QString& text) {
     auto* action = new QAction(text, parent);
-    SetId(action, id);
+    SetControlId(action, id);
     action->setData(id);
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     return action;
@@ -171,10 +167,10 @@ void CMainFrame::CreateMenus() {
     // F6 and Shift+F6 walk the three panes, as in every split window.
     auto* next = new QAction(this);
     next->setShortcut(Qt::Key_F6);
-    SetId(next, 57680);
+    SetControlId(next, 57680);
     auto* previous = new QAction(this);
     previous->setShortcut(Qt::SHIFT | Qt::Key_F6);
-    SetId(previous, 57681);
+    SetControlId(previous, 57681);
     addAction(next);
     addAction(previous);
     auto cycle = [this](int step) {
@@ -194,7 +190,7 @@ void CMainFrame::CreateMenus() {
 
 void CMainFrame::CreateToolBar() {
     m_toolBar = new QToolBar(QStringLiteral("工具栏"), this);
-    SetId(m_toolBar, ID_VIEW_TOOLBAR);
+    SetControlId(m_toolBar, ID_VIEW_TOOLBAR);
     // The thread controls sit at the bar's right end by position; a bar that
     // could be dragged elsewhere would leave them stranded.
     m_toolBar->setMovable(false);
@@ -234,7 +230,7 @@ void CMainFrame::CreateToolBar() {
     m_threadList->setEditable(false);
     m_threadList->setAccessibleName(QStringLiteral("线程数"));
     m_threadButton = new QPushButton(QStringLiteral("确定"), m_toolBar);
-    SetId(m_threadButton, ID_SET_THREADS);
+    SetControlId(m_threadButton, ID_SET_THREADS);
     m_threadButton->setFont(font);
     connect(m_threadButton, &QPushButton::clicked, this, [this] { OnCommand(ID_SET_THREADS); });
     PlaceToolbarControls();
@@ -252,7 +248,7 @@ void CMainFrame::PlaceToolbarControls() {
 
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
-    SetId(bar, ID_VIEW_STATUS_BAR);
+    SetControlId(bar, ID_VIEW_STATUS_BAR);
     // Fixed-width panes that the window clips, as a status bar does; a layout
     // would make the 1300 px of panes the window's minimum width.
     auto* strip = new QWidget(bar);
@@ -276,7 +272,7 @@ void CMainFrame::CreateStatusBar() {
 
 void CMainFrame::CreateClient() {
     m_outerSplitter = new QSplitter(Qt::Horizontal, this);
-    SetId(m_outerSplitter, 59648);
+    SetControlId(m_outerSplitter, 59648);
     m_toolListView = new CToolListView(m_doc, m_outerSplitter);
     m_toolListView->setObjectName(QStringLiteral("toolListView"));
     m_innerSplitter = new QSplitter(Qt::Vertical, m_outerSplitter);

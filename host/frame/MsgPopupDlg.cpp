@@ -5,7 +5,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 
-#include "host/frame/DialogUnits.h"
+#include "host/frame/DialogTemplate.h"
 #include "host/frame/OutputMsgView.h"
 
 namespace vx {
@@ -13,18 +13,10 @@ namespace vx {
 CMsgPopupDlg::CMsgPopupDlg(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    setObjectName(QStringLiteral("176"));
-    setProperty("vxId", 176);
-    setWindowTitle(QStringLiteral("消息通知"));
-    QFont font(QStringLiteral("宋体"));
-    font.setPointSize(9);
-    setFont(font);
-
+    ApplyDialogTemplate(this, 176, QStringLiteral("消息通知"), 143, 73);
     const QRect area = du::Rect(0, 0, 143, 73);
-    setFixedSize(area.size());
     m_text = new QPlainTextEdit(this);
-    m_text->setObjectName(QStringLiteral("1010"));
-    m_text->setProperty("vxId", 1010);
+    SetControlId(m_text, 1010);
     m_text->setGeometry(area);
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

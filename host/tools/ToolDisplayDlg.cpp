@@ -5,7 +5,7 @@
 #include <QTreeWidget>
 
 #include "host/app/VexmorDoc.h"
-#include "host/frame/DialogUnits.h"
+#include "host/frame/DialogTemplate.h"
 #include "host/tools/ToolManager.h"
 #include "platform/ProfileFile.h"
 
@@ -14,30 +14,14 @@ namespace vx {
 namespace {
 const QString kSection = QStringLiteral("工具显示");
 
-QPushButton* MakeButton(QWidget* parent, int id, const QString& text, const QRect& rect) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::number(id));
-    button->setProperty("vxId", id);
-    button->setGeometry(rect);
-    button->setAutoDefault(false);
-    return button;
-}
-
 bool IsTicked(const QTreeWidgetItem* row) { return row->checkState(0) == Qt::Checked; }
 }  // namespace
 
 CToolDisplayDlg::CToolDisplayDlg(CVexmorDoc* doc, QWidget* parent) : QDialog(parent), m_doc(doc) {
-    setObjectName(QStringLiteral("146"));
-    setProperty("vxId", 146);
-    setWindowTitle(QStringLiteral("工具显示"));
-    QFont font(QStringLiteral("宋体"));
-    font.setPointSize(9);
-    setFont(font);
-    setFixedSize(du::X(227), du::Y(144));
+    ApplyDialogTemplate(this, 146, QStringLiteral("工具显示"), 227, 144);
 
     m_list = new QTreeWidget(this);
-    m_list->setObjectName(QStringLiteral("1002"));
-    m_list->setProperty("vxId", 1002);
+    SetControlId(m_list, 1002);
     m_list->setGeometry(du::Rect(7, 7, 158, 130));
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -49,10 +33,14 @@ CToolDisplayDlg::CToolDisplayDlg(CVexmorDoc* doc, QWidget* parent) : QDialog(par
     m_list->setHeaderHidden(true);
     m_list->setIconSize(QSize(16, 16));
 
-    QPushButton* up = MakeButton(this, 1004, QStringLiteral("上移"), du::Rect(170, 7, 50, 14));
-    QPushButton* down = MakeButton(this, 1005, QStringLiteral("下移"), du::Rect(170, 27, 50, 14));
-    QPushButton* ok = MakeButton(this, 1, QStringLiteral("确定"), du::Rect(170, 46, 50, 14));
-    QPushButton* cancel = MakeButton(this, 2, QStringLiteral("取消"), du::Rect(170, 65, 50, 14));
+    QPushButton* up =
+        MakeTemplateButton(this, 1004, QStringLiteral("上移"), du::Rect(170, 7, 50, 14));
+    QPushButton* down =
+        MakeTemplateButton(this, 1005, QStringLiteral("下移"), du::Rect(170, 27, 50, 14));
+    QPushButton* ok =
+        MakeTemplateButton(this, 1, QStringLiteral("确定"), du::Rect(170, 46, 50, 14));
+    QPushButton* cancel =
+        MakeTemplateButton(this, 2, QStringLiteral("取消"), du::Rect(170, 65, 50, 14));
     ok->setDefault(true);
     connect(up, &QPushButton::clicked, this, &CToolDisplayDlg::OnMoveUp);
     connect(down, &QPushButton::clicked, this, &CToolDisplayDlg::OnMoveDown);

@@ -5,46 +5,32 @@
 #include <QPushButton>
 
 #include "contract/ToolContract.h"
-#include "host/frame/DialogUnits.h"
+#include "host/frame/DialogTemplate.h"
 
 namespace vx {
 
 namespace {
 constexpr int kPageInset = 2;
-
-QPushButton* MakeButton(QWidget* parent, int id, const QString& text, const QRect& rect) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::number(id));
-    button->setProperty("vxId", id);
-    button->setGeometry(rect);
-    return button;
-}
 }  // namespace
 
 CToolOptionsDlg::CToolOptionsDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("145"));
-    setProperty("vxId", 145);
-    setWindowTitle(QStringLiteral("选项"));
-    QFont font(QStringLiteral("宋体"));
-    font.setPointSize(9);
-    setFont(font);
-    setFixedSize(du::X(338), du::Y(229));
+    ApplyDialogTemplate(this, 145, QStringLiteral("选项"), 338, 229);
 
     m_list = new QListWidget(this);
-    m_list->setObjectName(QStringLiteral("1002"));
-    m_list->setProperty("vxId", 1002);
+    SetControlId(m_list, 1002);
     m_list->setViewMode(QListView::ListMode);
     m_list->setIconSize(QSize(16, 16));
     m_list->setGeometry(du::Rect(7, 7, 93, 197));
 
     m_pageArea = new QFrame(this);
-    m_pageArea->setObjectName(QStringLiteral("1003"));
-    m_pageArea->setProperty("vxId", 1003);
+    SetControlId(m_pageArea, 1003);
     m_pageArea->setFrameStyle(QFrame::Box | QFrame::Sunken);
     m_pageArea->setGeometry(du::Rect(103, 7, 228, 197));
 
-    QPushButton* save = MakeButton(this, 1, QStringLiteral("保存"), du::Rect(228, 209, 50, 14));
-    QPushButton* close = MakeButton(this, 2, QStringLiteral("关闭"), du::Rect(281, 209, 50, 14));
+    QPushButton* save =
+        MakeTemplateButton(this, 1, QStringLiteral("保存"), du::Rect(228, 209, 50, 14));
+    QPushButton* close =
+        MakeTemplateButton(this, 2, QStringLiteral("关闭"), du::Rect(281, 209, 50, 14));
     save->setDefault(true);
     connect(save, &QPushButton::clicked, this, &CToolOptionsDlg::accept);
     connect(close, &QPushButton::clicked, this, &CToolOptionsDlg::reject);

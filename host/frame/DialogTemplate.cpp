@@ -1,0 +1,31 @@
+#include "host/frame/DialogTemplate.h"
+
+#include <QDialog>
+#include <QPushButton>
+
+namespace vx {
+
+void SetControlId(QObject* object, int id) {
+    object->setObjectName(QString::number(id));
+    object->setProperty("vxId", id);
+}
+
+void ApplyDialogTemplate(QDialog* dialog, int id, const QString& title, int widthDu, int heightDu) {
+    SetControlId(dialog, id);
+    dialog->setWindowTitle(title);
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSize(9);
+    dialog->setFont(font);
+    dialog->setFixedSize(du::X(widthDu), du::Y(heightDu));
+}
+
+QPushButton* MakeTemplateButton(QWidget* parent, int id, const QString& text, const QRect& rect) {
+    auto* button = new QPushButton(text, parent);
+    SetControlId(button, id);
+    button->setGeometry(rect);
+    // Only the button a template marks as default answers Enter.
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace vx
