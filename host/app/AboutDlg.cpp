@@ -4,7 +4,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "host/frame/DialogUnits.h"
+#include "host/frame/DialogTemplate.h"
 
 namespace vx {
 namespace {
@@ -14,20 +14,13 @@ const char16_t kHintText[] =
     u"级，如果您需要升级主程序的版本，请到我的主页或华军等网\r\n"
     u"站下载。";
 
-void Number(QWidget* w, int id) {
-    w->setObjectName(QString::number(id));
-    w->setProperty("vxId", id);
-}
-
 }  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
-    Number(this, kDialogId);
-    setWindowTitle(QStringLiteral("关于 Vexmor"));
-    setFixedSize(du::X(235), du::Y(95));
+    ApplyDialogTemplate(this, kDialogId, QStringLiteral("关于 Vexmor"), 235, 95);
 
     auto* icon = new QLabel(this);
-    Number(icon, 128);
+    SetControlId(icon, 128);
     icon->setPixmap(QIcon(QStringLiteral(":/host/icons/vexmor.png")).pixmap(32, 32));
     icon->setGeometry(du::Rect(11, 17, 21, 20));
 
@@ -35,7 +28,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     version->setGeometry(du::Rect(40, 17, 119, 8));
 
     m_hint = new QPlainTextEdit(this);
-    Number(m_hint, kHintId);
+    SetControlId(m_hint, kHintId);
     m_hint->setReadOnly(true);
     m_hint->setTabChangesFocus(true);
     // The line breaks are the text's own; the box does not re-wrap it.
@@ -44,10 +37,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
         QString::fromUtf16(kHintText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     m_hint->setGeometry(du::Rect(7, 57, 222, 31));
 
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    Number(ok, 1);
+    QPushButton* ok =
+        MakeTemplateButton(this, 1, QStringLiteral("确定"), du::Rect(178, 17, 50, 14));
     ok->setDefault(true);
-    ok->setGeometry(du::Rect(178, 17, 50, 14));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 

@@ -134,6 +134,7 @@ void CToolManager::LoadLibrary(const QString& path) {
         ::dlclose(module);
         return;
     }
+    qCDebug(lcTools) << "loaded" << path;
     m_libraries->items.append({create, module});
 }
 

@@ -120,6 +120,7 @@ private slots:
             vx::CMainFrame* frame = app.Frame();
             QVERIFY(frame);
             QVERIFY(frame->isVisible());
+            QCOMPARE(frame->windowTitle(), QString("Vexmor V1.72"));
             QVERIFY(!QFile::exists(dir.PluginDir() + "fx_pair.so"));
             QCOMPARE(app.Doc()->ToolManager()->EntryCount(), 4);
             QVERIFY(!QApplication::quitOnLastWindowClosed());
@@ -155,6 +156,25 @@ private slots:
         QVERIFY(log.last().startsWith("unload fx_named.so"));
         // The lock went with the application.
         QVERIFY(CVexmorApp::TakeInstanceLock());
+    }
+
+    // The plug-ins this build ships load beside the link tools, and the
+    // program still ends cleanly through the exit command.
+    void startsAndExitsWithShippedPlugins() {
+        const QDir shipped(qEnvironmentVariable("VX_BIN_DIR") + "/ToolDlls");
+        const QStringList libraries = shipped.entryList({"*.so"}, QDir::Files);
+        if (libraries.isEmpty()) QSKIP("no plug-ins built");
+        FakeProgramDir dir;
+        for (const QString& f : libraries)
+            QVERIFY(QFile::copy(shipped.filePath(f), dir.PluginDir() + f));
+        CVexmorApp app;
+        QVERIFY(app.InitInstance());
+        QCOMPARE(app.Doc()->ToolManager()->LibraryCount(), libraries.size());
+        QVERIFY(app.Doc()->ToolManager()->EntryCount() >= libraries.size() + 3);
+        QPointer<vx::CMainFrame> frame(app.Frame());
+        frame->OnCommand(vx::CMainFrame::ID_APP_EXIT);
+        QTRY_VERIFY(frame.isNull());
+        QVERIFY(m_boxes.isEmpty());
     }
 
 private:
