@@ -11,6 +11,13 @@ declare -A VXLAB_ROLE=([2]=smb [3]=arponly [4]=flap [5]=late [6]=plain [7]=plain
 VXLAB_LATE_DELAY_MS=300
 VXLAB_UNUSED=200
 
+# Every script starts here: options (--id, the rest into VXLAB_ARGS), root.
+vxlab_start() {
+    VXLAB_ARGS=()
+    vxlab_parse_id "$@"
+    vxlab_need_root
+}
+
 vxlab_parse_id() {
     VXLAB_ID=${VXLAB_ID:-default}
     while [ $# -gt 0 ]; do

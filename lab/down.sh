@@ -7,9 +7,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
-VXLAB_ARGS=()
-vxlab_parse_id "$@"
-vxlab_need_root
+vxlab_start "$@"
 
 all=0
 for a in "${VXLAB_ARGS[@]}"; do

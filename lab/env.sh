@@ -6,9 +6,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
-VXLAB_ARGS=()
-vxlab_parse_id "$@"
-vxlab_need_root
+vxlab_start "$@"
 
 ws=$(vxlab_ns ws)
 if ! ip netns list | awk '{print $1}' | grep -qx "$ws"; then

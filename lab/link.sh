@@ -4,9 +4,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
-VXLAB_ARGS=()
-vxlab_parse_id "$@"
-vxlab_need_root
+vxlab_start "$@"
 what=${VXLAB_ARGS[0]:-}
 case "$what" in
 up | down) ;;

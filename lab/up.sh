@@ -12,9 +12,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
-VXLAB_ARGS=()
-vxlab_parse_id "$@"
-vxlab_need_root
+vxlab_start "$@"
 
 mkdir -p "$VXLAB_ROOT"
 exec 9>"$VXLAB_ROOT/$VXLAB_ID.lock"
