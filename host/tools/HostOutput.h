@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 #include "contract/ToolContract.h"
 
 namespace vx {
@@ -15,16 +17,19 @@ public:
     // Lives on the thread that constructs it, which must be the UI thread.
     explicit CHostOutput(CVexmorDoc* doc);
 
+    // Each operation acts at once on the UI thread. From any other thread a
+    // copy of the text is queued to the UI thread and the caller goes on, so
+    // a worker never waits for a UI thread that may be waiting for it (and a
+    // tool that forgets the UI-thread rule for the log or the popup does not
+    // touch widgets from its worker). Text for a frame that is gone by then is
+    // dropped.
     void OutputMsg(const QString& text) override;
-    // From the UI thread the pane changes before this returns; from any other
-    // thread a copy of the text is queued to the UI thread and the caller goes
-    // on at once, so a worker never waits for a UI thread that may be waiting
-    // for it. Dropped if the frame is gone by the time it arrives.
     void SetStatusText(int pane, const QString& text) override;
     void ShowMsg(const QString& text) override;
 
 private:
-    void SetStatusTextNow(int pane, const QString& text);
+    // False on the UI thread; otherwise queues `call` there and returns true.
+    bool QueuedToUiThread(std::function<void()> call);
 
     CVexmorDoc* m_doc;  // not owned; outlives this object
     // Receiver of the queued status texts: its thread is the UI thread, and

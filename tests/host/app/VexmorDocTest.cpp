@@ -218,6 +218,14 @@ private slots:
         QVERIFY(!doc.Popup()->isVisible());
         doc.HostOutput()->ShowMsg("10.0.0.5上线了");
         QVERIFY(doc.Popup()->isVisible());
+        // From a worker both still land, on the UI thread.
+        std::thread worker([&] {
+            doc.HostOutput()->OutputMsg("来自线程");
+            doc.HostOutput()->ShowMsg("弹出来自线程");
+        });
+        worker.join();
+        QTRY_VERIFY(frame->GetOutputView()->toPlainText().contains("] 来自线程"));
+        QTRY_VERIFY(doc.Popup()->TextBox()->toPlainText().contains("] 弹出来自线程"));
         doc.OnCloseDocument();
     }
 
