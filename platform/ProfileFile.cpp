@@ -17,7 +17,6 @@
 namespace vx::platform {
 namespace {
 
-
 QStringList ReadLines(const QString& path, bool* exists = nullptr) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
@@ -130,6 +129,8 @@ private:
     int m_fd = -1;
 };
 
+bool FitsOneLine(const QString& text) { return !text.contains('\n') && !text.contains('\r'); }
+
 template <typename Edit>
 bool Rewrite(const QString& path, Edit edit) {
     DirLock lock(path);
@@ -192,6 +193,10 @@ QStringList ProfileFile::GetKeys(const QString& section) const {
 }
 
 bool ProfileFile::WriteString(const QString& section, const QString& key, const QString& value) {
+    if (!FitsOneLine(section) || !FitsOneLine(key) || !FitsOneLine(value)) return false;
+    if (section.contains(']') || key.contains('=') || key.trimmed().isEmpty() ||
+        key.trimmed().startsWith('['))
+        return false;
     return Rewrite(m_path, [&](QStringList& lines) {
         const QString entry = key.trimmed() + '=' + value;
         SectionRange r = FindSection(lines, section);

@@ -36,6 +36,9 @@ public:
     // The names of the keys of a section, in file order (empty if absent).
     QStringList GetKeys(const QString& section) const;
 
+    // Refuses (false, file untouched) what would not read back as written: a
+    // line break anywhere, a section name with "]", a key with "=" or an
+    // empty or "["-led key. Such text would otherwise forge other lines.
     bool WriteString(const QString& section, const QString& key, const QString& value);
     bool WriteInt(const QString& section, const QString& key, int value);
     bool DeleteKey(const QString& section, const QString& key);

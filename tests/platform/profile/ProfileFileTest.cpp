@@ -159,6 +159,49 @@ private slots:
         QCOMPARE(ini.GetString("c", "W", "", 1024), QString("中文"));
     }
 
+    // What would not read back as one line is refused and the file kept.
+    void refusesTextThatForgesLines_data() {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("value with LF") << "s"
+                                       << "k"
+                                       << "x\n[组件管理]\n卸载组件=a.so;";
+        QTest::newRow("value with CR") << "s"
+                                       << "k"
+                                       << "x\ry=1";
+        QTest::newRow("key with line break") << "s"
+                                             << "k\nz"
+                                             << "1";
+        QTest::newRow("key with equals") << "s"
+                                         << "a=b"
+                                         << "1";
+        QTest::newRow("empty key") << "s"
+                                   << " "
+                                   << "1";
+        QTest::newRow("key like a header") << "s"
+                                           << "[x]"
+                                           << "1";
+        QTest::newRow("section with bracket") << "a]b"
+                                              << "k"
+                                              << "1";
+        QTest::newRow("section with line break") << "a\nb"
+                                                 << "k"
+                                                 << "1";
+    }
+    void refusesTextThatForgesLines() {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        ProfileFile ini(m_dir.filePath("forge.ini"));
+        QVERIFY(ini.WriteString("s", "k", "old"));
+        const QByteArray before = ReadRaw(ini.path());
+        QVERIFY(!ini.WriteString(section, key, value));
+        QCOMPARE(ReadRaw(ini.path()), before);
+        QVERIFY(ini.WriteString("s", "k", "a=b ] [c]"));  // only line breaks matter in values
+        QCOMPARE(ini.GetString("s", "k", "", 64), QString("a=b ] [c]"));
+    }
+
     // Text that GBK cannot hold, and bytes that are not GBK, never break a read.
     void survivesUnencodableText() {
         ProfileFile ini(m_dir.filePath("enc.ini"));
