@@ -6,8 +6,8 @@ VXLAB_PREFIX=vxlab
 VXLAB_ROOT=/run/vxlab
 VXLAB_NET=10.213.7
 # Host number -> role. The workstation is .1; .200 stays unused on purpose.
-VXLAB_HOSTS=(2 3 4 5 6 7 9)
-declare -A VXLAB_ROLE=([2]=smb [3]=arponly [4]=flap [5]=late [6]=plain [7]=plain [9]=plain)
+VXLAB_HOSTS=(2 3 4 5 6 7 8 9)
+declare -A VXLAB_ROLE=([2]=smb [3]=arponly [4]=flap [5]=late [6]=plain [7]=plain [8]=usershare [9]=plain)
 VXLAB_LATE_DELAY_MS=300
 VXLAB_UNUSED=200
 

@@ -23,11 +23,9 @@ down_one() {
     fi
     # smbd starts samba-dcerpcd (and its rpcd_* helpers) which outlive it;
     # their pid files sit in the lab's private pid directory.
-    if [ -d "$state/smb/pid" ]; then
-        for f in "$state"/smb/pid/*.pid; do
-            [ -e "$f" ] && vxlab_stop_pidfile "$f"
-        done
-    fi
+    for f in "$state"/*/pid/*.pid; do
+        [ -e "$f" ] && vxlab_stop_pidfile "$f"
+    done
     for ns in $(ip netns list 2>/dev/null | awk '{print $1}' | grep -E "^$VXLAB_PREFIX-$id-" || true); do
         # Whatever is still inside was started by this lab.
         left=$(ip netns pids "$ns" 2>/dev/null)

@@ -38,10 +38,16 @@ for n in "${VXLAB_HOSTS[@]}"; do
     echo "VXLAB_HOST_${n}_LINK=$state"
     [ "$state" = up ] && live="$live $VXLAB_NET.$n"
     case $role in
-    smb | arponly | flap | late)
+    smb | arponly | flap | late | usershare)
         key=$(echo "$role" | tr a-z A-Z)
         echo "VXLAB_${key}_ADDR=$VXLAB_NET.$n"
         echo "VXLAB_${key}_NS=$ns"
+        ;;
+    esac
+    case $role in
+    smb | usershare)
+        # For SMB_CONF_PATH / net -s: the host's private configuration.
+        echo "VXLAB_${key}_CONF=$VXLAB_STATE/$role/smb.conf"
         ;;
     esac
 done

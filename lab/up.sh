@@ -72,54 +72,65 @@ start_in() { # name namespace command...
     echo $! >"$VXLAB_STATE/pids/$name.pid"
 }
 
+smb_hosts=()
 for n in "${VXLAB_HOSTS[@]}"; do
     ns=$(vxlab_ns "h$n")
-    case "${VXLAB_ROLE[$n]}" in
+    role=${VXLAB_ROLE[$n]}
+    case "$role" in
     late)
         # The kernel stays quiet (8: never answer); late_arp answers instead.
         ip netns exec "$ns" sysctl -qw net.ipv4.conf.all.arp_ignore=8 net.ipv4.conf.eth0.arp_ignore=8
         cc -O2 -o "$VXLAB_STATE/late_arp" "$here/late_arp.c"
         start_in late_arp "$ns" "$VXLAB_STATE/late_arp" eth0 "$VXLAB_NET.$n" "$VXLAB_LATE_DELAY_MS"
         ;;
-    smb)
-        s=$VXLAB_STATE/smb
-        mkdir -p "$s"/{private,lock,state,cache,pid,ncalrpc,bind-dns,log} "$s/share/docs" "$s/share/music"
-        chmod 0755 "$VXLAB_STATE" "$s" "$s/share" "$s/share/docs" "$s/share/music"
-        echo "lab document" >"$s/share/docs/readme.txt"
-        echo "lab track" >"$s/share/music/track.txt"
-        sed -e "s|@STATE@|$s|g" -e "s|@ADDR@|$VXLAB_NET.$n|g" "$here/smb.conf.in" >"$s/smb.conf"
-        start_in smbd "$ns" smbd --foreground --no-process-group --configfile="$s/smb.conf"
-        start_in samba-dcerpcd "$ns" /usr/libexec/samba/samba-dcerpcd --libexec-rpcds \
+    smb | usershare)
+        s=$VXLAB_STATE/$role
+        mkdir -p "$s"/{private,lock,state,cache,pid,ncalrpc,bind-dns,log}
+        chmod 0755 "$VXLAB_STATE" "$s"
+        if [ "$role" = usershare ]; then
+            # Samba wants the usershare folder owned by root, not world-writable.
+            mkdir -p "$s/usershares"
+            chmod 1770 "$s/usershares"
+            template=$here/smb-usershare.conf.in
+        else
+            mkdir -p "$s/share/docs" "$s/share/music"
+            chmod 0755 "$s/share" "$s/share/docs" "$s/share/music"
+            echo "lab document" >"$s/share/docs/readme.txt"
+            echo "lab track" >"$s/share/music/track.txt"
+            template=$here/smb.conf.in
+        fi
+        sed -e "s|@STATE@|$s|g" "$template" >"$s/smb.conf"
+        start_in "$role-smbd" "$ns" smbd --foreground --no-process-group --configfile="$s/smb.conf"
+        start_in "$role-samba-dcerpcd" "$ns" /usr/libexec/samba/samba-dcerpcd --libexec-rpcds \
             --foreground --no-process-group --configfile="$s/smb.conf"
+        smb_hosts+=("$n")
         ;;
     esac
 done
 
-# smbd takes a moment to listen; tests should not race it.
-smb_ns=""
-for n in "${VXLAB_HOSTS[@]}"; do
-    [ "${VXLAB_ROLE[$n]}" = smb ] && smb_ns=$(vxlab_ns "h$n")
-done
-if [ -n "$smb_ns" ]; then
+# smbd takes a moment to listen, and the first listing after start-up waits
+# seconds for the RPC helpers to come up: take both waits here rather than in
+# a test's timeout.
+home=$(mktemp -d)
+for n in "${smb_hosts[@]}"; do
+    smb_ns=$(vxlab_ns "h$n")
     for _ in $(seq 1 100); do
-        ip netns exec "$smb_ns" ss -Hltn 'sport = :445' | grep -q . && break
+        ip netns exec "$smb_ns" ss -Hltn "sport = :445" | grep -q "$VXLAB_NET.$n:445" && break
         sleep 0.1
     done
-    ip netns exec "$smb_ns" ss -Hltn 'sport = :445' | grep -q . || { echo "lab: smbd is not listening" >&2; exit 1; }
-    # The first listing after start-up waits seconds for the RPC helpers to
-    # come up; take that wait here rather than in a test's timeout.
-    if command -v smbclient >/dev/null; then
-        home=$(mktemp -d)
-        for _ in 1 2 3 4 5; do
-            HOME=$home timeout 30 ip netns exec "$(vxlab_ns ws)" smbclient -N -L "//$VXLAB_NET.${smb_ns##*-h}" \
-                -p 445 >"$VXLAB_STATE/warmup.log" 2>&1 9>&- || true
-            grep -q music "$VXLAB_STATE/warmup.log" && break
-            sleep 0.5
-        done
-        grep -q music "$VXLAB_STATE/warmup.log" || echo "lab: warm-up listing failed (see warmup.log)" >&2
-        rm -rf "$home"
-    fi
-fi
+    ip netns exec "$smb_ns" ss -Hltn "sport = :445" | grep -q "$VXLAB_NET.$n:445" ||
+        { echo "lab: smbd of .$n is not listening" >&2; exit 1; }
+    command -v smbclient >/dev/null || continue
+    log=$VXLAB_STATE/warmup-$n.log
+    for _ in 1 2 3 4 5 6; do
+        HOME=$home timeout 30 ip netns exec "$(vxlab_ns ws)" smbclient -N -L "//$VXLAB_NET.$n" -p 445 \
+            >"$log" 2>&1 9>&- || true
+        grep -q IPC "$log" && break
+        sleep 0.5
+    done
+    grep -q IPC "$log" || echo "lab: warm-up listing of .$n failed (see $log)" >&2
+done
+rm -rf "$home"
 
 "$here/env.sh" --id "$VXLAB_ID" >"$VXLAB_STATE/env"
 failed=0

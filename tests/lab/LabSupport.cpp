@@ -102,7 +102,8 @@ int RunLabScript(const QString& script, const QStringList& args) {
         &ignored);
 }
 
-int LabMain(int argc, char** argv, const std::function<int(int, char**)>& run) {
+int LabMain(int argc, char** argv, const std::function<int(int, char**)>& run,
+            const QString& nodeKey) {
     const QString ws = QStringLiteral("vxlab-%1-ws").arg(LabId());
     if (qEnvironmentVariableIsEmpty("VX_LAB_INSIDE")) {
         if (geteuid() != 0) {
@@ -121,8 +122,13 @@ int LabMain(int argc, char** argv, const std::function<int(int, char**)>& run) {
                 return 1;
             }
         }
+        if (!g_facts.Load() || g_facts.Value(nodeKey).isEmpty()) {
+            std::fprintf(stderr, "lab: no namespace for %s\n", qPrintable(nodeKey));
+            return 1;
+        }
         ::setenv("VX_LAB_INSIDE", "1", 1);
-        std::vector<std::string> args = {"ip", "netns", "exec", ws.toStdString()};
+        std::vector<std::string> args = {"ip", "netns", "exec",
+                                         g_facts.Value(nodeKey).toStdString()};
         char self[4096] = {};
         ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
         args.push_back(n > 0 ? std::string(self, size_t(n)) : std::string(argv[0]));

@@ -38,10 +38,12 @@ int RunLabScript(const QString& script, const QStringList& args = {});
 int RunCommand(const QStringList& command, QString* output = nullptr);
 
 // Entry point of a lab test. Outside the lab: exit 77 (skip) without root or
-// namespaces, bring the lab up when it is not, and re-execute inside its
-// workstation namespace. Inside: refuse (exit 1) unless this machine's first
-// IPv4 address is a lab address, set HOME to a temporary folder (libsmbclient
-// reads ~/.smb), load the facts and call `run`.
-int LabMain(int argc, char** argv, const std::function<int(int, char**)>& run);
+// namespaces, bring the lab up when it is not, and re-execute inside the
+// namespace that the fact `nodeKey` names (the workstation's by default).
+// Inside: refuse (exit 1) unless this machine's first IPv4 address is a lab
+// address, set HOME to a temporary folder (libsmbclient reads ~/.smb), load
+// the facts and call `run`.
+int LabMain(int argc, char** argv, const std::function<int(int, char**)>& run,
+            const QString& nodeKey = QStringLiteral("VXLAB_WS_NS"));
 
 }  // namespace vx::lab

@@ -17,9 +17,9 @@ bash "$lab/up.sh" --id "$id"
 rc=$?
 [ $rc -eq 77 ] && { echo "SKIP: namespaces unavailable"; exit 77; }
 [ $rc -eq 0 ] || fail "up.sh returned $rc"
-first_smbd=$(cat "/run/vxlab/$id/pids/smbd.pid")
+first_smbd=$(cat "/run/vxlab/$id/pids/smb-smbd.pid")
 bash "$lab/up.sh" --id "$id" || fail "second up.sh"
-[ "$(count_ns)" -eq 9 ] || fail "expected 9 namespaces, found $(count_ns)"
+[ "$(count_ns)" -eq 10 ] || fail "expected 10 namespaces, found $(count_ns)"
 vxlab_alive "$first_smbd" && fail "the first lab's smbd ($first_smbd) survived its replacement"
 
 eval "$(bash "$lab/env.sh" --id "$id")" || fail "env.sh"
@@ -42,7 +42,7 @@ HOME=$home timeout 30 ip netns exec "$VXLAB_WS_NS" smbclient -N -L "//$VXLAB_SMB
     >"$home/list" 2>&1 || true
 grep -q music "$home/list" || { cat "$home/list"; fail "smbclient listing"; }
 rm -rf "$home"
-[ -s "/run/vxlab/$id/smb/pid/samba-dcerpcd.pid" ] || echo "note: samba-dcerpcd was not started"
+[ -s "/run/vxlab/$id/smb/pid/samba-dcerpcd.pid" ] || fail "samba-dcerpcd wrote no pid file"
 pids=$(for ns in $(ip netns list | awk '{print $1}' | grep "^vxlab-$id-"); do ip netns pids "$ns"; done)
 [ -n "$pids" ] || fail "no process inside the lab"
 
