@@ -54,7 +54,6 @@ struct Frame {
 class ToolViewsTest : public QObject {
     Q_OBJECT
 private slots:
-    void barIsSetUpWithTheFirstFolder();
     void namesMakeFolders_data();
     void namesMakeFolders();
     void firstToolAddedShowsItsPage();
@@ -65,18 +64,6 @@ private slots:
     void narrowPaneKeepsTheBarSize();
     void documentListsTheLinkToolsWithoutPlugins();
 };
-
-void ToolViewsTest::barIsSetUpWithTheFirstFolder() {
-    Frame f;
-    QCOMPARE(f.bar->BarStyle(), 0x100u);
-    QCOMPARE(f.bar->m_stepDelay, -1);  // as the test set it; the view's own value:
-    CToolListView fresh(nullptr);
-    QCOMPARE(fresh.Bar()->m_stepDelay, 10);
-    QCOMPARE(fresh.Bar()->ClickAnimationPeriod(), 200);
-    QCOMPARE(BarContents(fresh.Bar()), QStringLiteral("搜索工具:"));
-    QCOMPARE(fresh.Bar()->SelectedFolder(), 0);
-    QVERIFY(!fresh.CurrentPage());
-}
 
 void ToolViewsTest::namesMakeFolders_data() {
     QTest::addColumn<QStringList>("names");
