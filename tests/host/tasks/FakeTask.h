@@ -7,8 +7,10 @@
 #include <QStringList>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -233,4 +235,46 @@ private:
     ThreadTaskStats* m_stats;
     std::function<void()> m_work;
     const int m_stopResult;
+};
+
+// A task that may be stopped while its thread runs: whoever moves the shared
+// state first wins. A stopped task is deleted by the manager at once, and its
+// thread then finishes without touching the task or the manager again; a task
+// whose thread has committed to finishing refuses Stop and removes itself.
+class CooperativeTask : public CTask {
+public:
+    enum State { Waiting, Running, Finishing, Stopped };
+
+    CooperativeTask(::CTaskManager* manager, WorkerPool* pool, ThreadTaskStats* stats)
+        : m_state(std::make_shared<std::atomic<int>>(Waiting)),
+          m_manager(manager),
+          m_pool(pool),
+          m_stats(stats) {}
+    ~CooperativeTask() override { m_stats->destroyed.fetch_add(1); }
+
+    int Start() override {
+        m_state->store(Running);
+        m_pool->Run([task = this, state = m_state, manager = m_manager, stats = m_stats] {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));  // the work
+            int expected = Running;
+            if (!state->compare_exchange_strong(expected, Finishing)) return;  // stopped
+            manager->RemoveTask(task);
+            delete task;
+            stats->finished.fetch_add(1);
+        });
+        return 0;
+    }
+    int Stop() override {
+        int state = m_state->load();
+        while (state == Waiting || state == Running)
+            if (m_state->compare_exchange_weak(state, Stopped)) return 1;
+        return 0;
+    }
+    QString GetTypeName() override { return QStringLiteral("协作任务"); }
+
+private:
+    std::shared_ptr<std::atomic<int>> m_state;
+    ::CTaskManager* m_manager;
+    WorkerPool* m_pool;
+    ThreadTaskStats* m_stats;
 };

@@ -75,6 +75,7 @@ private slots:
     void tasksOnTheirOwnThreadsAllRunWithinTheMaximum();
     void wakeOnChangeFillsAFreeSlotBeforeTheNextTick();
     void removeTaskWaitsWhileCancelHoldsTheLock();
+    void cancellingWhileTasksFinishLosesAndFreesNothingTwice();
     void destructionWaitsForRefusingTasksToRemoveThemselves();
     void destructionGivesUpOnATaskThatNeverRemovesItself();
     void startSchedulerTwiceAndDestroyWhileSleepingAreHarmless();
@@ -455,6 +456,52 @@ void TaskManagerTest::removeTaskWaitsWhileCancelHoldsTheLock() {
     QVERIFY(events.indexOf("delete 0") < events.indexOf("remove returned"));
     QCOMPARE(m.GetTaskCount("finishing"), 0);
     delete refuser;
+}
+
+void TaskManagerTest::cancellingWhileTasksFinishLosesAndFreesNothingTwice() {
+    // Tasks are added, started, finished, cancelled and counted from five
+    // threads at once while the maximum changes. Every task must end exactly
+    // once: removed by its own thread or deleted by a cancel, never both.
+    WorkerPool pool;
+    ThreadTaskStats stats;
+    const int perAdder = 400;
+    {
+        Manager m(nullptr, Every(1ms, true));
+        m.StartScheduler();
+        std::atomic<bool> adding{true};
+        std::thread adders[2];
+        for (auto& adder : adders)
+            adder = std::thread([&] {
+                for (int i = 0; i < perAdder; ++i) {
+                    m.AddTask(new CooperativeTask(&m, &pool, &stats));
+                    if (i % 8 == 0) std::this_thread::sleep_for(100us);
+                }
+            });
+        std::thread canceller([&] {
+            while (adding.load()) {
+                std::this_thread::sleep_for(3ms);
+                m.CancelAllTasks();
+            }
+        });
+        std::thread observer([&] {
+            for (int i = 0; adding.load(); ++i) {
+                m.SetMaxThreads(i % 3 == 0 ? 1 : 16);
+                QList<TaskTypeStat> rows;
+                m.GetTaskTypeStats(rows);
+                m.GetTaskCount(QStringLiteral("协作任务"));
+            }
+        });
+        for (auto& adder : adders) adder.join();
+        adding.store(false);
+        canceller.join();
+        observer.join();
+        m.SetMaxThreads(16);
+        QVERIFY(WaitFor([&] { return m.GetTaskCount(QStringLiteral("协作任务")) == 0; }));
+    }
+    pool.JoinAll();
+    QCOMPARE(stats.destroyed.load(), 2 * perAdder);
+    qInfo("%d of %d tasks removed themselves, the rest were cancelled", stats.finished.load(),
+          2 * perAdder);
 }
 
 void TaskManagerTest::destructionWaitsForRefusingTasksToRemoveThemselves() {
