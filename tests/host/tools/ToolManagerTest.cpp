@@ -85,15 +85,9 @@ private slots:
             << QStringList{"notlib/NotALibrary.so"} << QStringList{} << 0;
         QTest::newRow("upper-case suffix")
             << QStringList{"upper/Upper.SO"} << QStringList{"测试_Upper.SO"} << 1;
-        QTest::newRow("mixed-case suffix")
-            << QStringList{"named/fx_named.so>Mixed.So"} << QStringList{"测试_Mixed.So"} << 1;
         QTest::newRow(".so.bak") << QStringList{"bak/Backup.so.bak"} << QStringList{} << 0;
         QTest::newRow("no suffix")
             << QStringList{"named/fx_named.so>fx_named"} << QStringList{} << 0;
-        QTest::newRow("suffix only in the middle")
-            << QStringList{"named/fx_named.so>a.so.1"} << QStringList{} << 0;
-        QTest::newRow("name without folder")
-            << QStringList{"nofolder/fx_nofolder.so"} << QStringList{"无下划线工具"} << 1;
         QTest::newRow("everything at once")
             << QStringList{"pair/fx_pair.so",         "nullfirst/fx_nullfirst.so",
                            "noexport/fx_noexport.so", "notlib/NotALibrary.so",
@@ -183,11 +177,9 @@ private slots:
         QTest::addColumn<QStringList>("loaded");
         const QStringList all{"a.so", "vx_a.so", "VX_A.so"};
         QTest::newRow("empty") << "" << all;
-        QTest::newRow("absent") << QString() << all;
         QTest::newRow("one listed also hides its tail") << "vx_a.so;" << QStringList{"VX_A.so"};
         QTest::newRow("other case only") << "VX_A.so;" << QStringList{"a.so", "vx_a.so"};
         QTest::newRow("no separator needed") << "xxa.soyy" << QStringList{"vx_a.so", "VX_A.so"};
-        QTest::newRow("unrelated") << "b.so;c.so;" << all;
     }
     void disabledListIsSubstringSearch() {
         QFETCH(QString, disabled);
@@ -230,20 +222,14 @@ private slots:
         const QString t = "测试_工具";
         QTest::newRow("no key") << t << QString() << true << 0 << true;
         QTest::newRow("order and hidden") << t << "3,0" << true << 3 << false;
-        QTest::newRow("negative order") << t << "-4,1" << true << -4 << true;
         QTest::newRow("blanks and sign") << t << " +7 , 2" << true << 7 << true;
         QTest::newRow("trailing garbage") << t << "12abc,1x" << true << 12 << true;
         QTest::newRow("no digits") << t << "abc,def" << true << 0 << false;
         QTest::newRow("no comma: whole is visible") << t << "5" << true << 0 << true;
-        QTest::newRow("no comma, zero") << t << "0" << true << 0 << false;
-        QTest::newRow("empty value") << t << "" << true << 0 << false;
-        QTest::newRow("empty order") << t << ",1" << true << 0 << true;
         QTest::newRow("empty visible") << t << "1," << true << 1 << false;
         QTest::newRow("second comma ignored") << t << "1,2,0" << true << 1 << true;
         QTest::newRow("cut loses the comma") << t << "123456789,0" << true << 0 << true;
         QTest::newRow("cut leaves empty visible") << t << "00000002,1" << true << 2 << false;
-        QTest::newRow("cut inside digits") << t << "99999999999" << true << 0 << true;
-        QTest::newRow("overflow saturates") << t << "9999999,1" << true << 9999999 << true;
         QTest::newRow("search tool default")
             << "搜索工具_搜索计算机" << QString() << true << -1 << true;
         QTest::newRow("search tool explicit 0") << "x_搜索计算机们"
@@ -251,8 +237,6 @@ private slots:
         QTest::newRow("search tool own order") << "搜索计算机"
                                                << "3,1" << true << 3 << true;
         QTest::newRow("built-in ignores setting") << t << "1,0" << false << 65535 << true;
-        QTest::newRow("built-in search name")
-            << "搜索计算机" << QString() << false << 65535 << true;
     }
     void parsesDisplaySetting() {
         QFETCH(QString, name);
@@ -335,8 +319,6 @@ private slots:
             << "A" << QStringList{"message A 7 -1"} << QStringList{};
         QTest::newRow("unknown") << "Z" << QStringList{} << QStringList{"找不到工具[Z]"};
         QTest::newRow("case matters") << "a" << QStringList{} << QStringList{"找不到工具[a]"};
-        QTest::newRow("bare tool name is not the full name")
-            << "工具" << QStringList{} << QStringList{"找不到工具[工具]"};
     }
     void routesToolMessages() {
         QFETCH(QString, name);
@@ -392,18 +374,6 @@ private slots:
         const qsizetype lastDelete = log.indexOf(deletes.last());
         const qsizetype firstUnload = log.indexOf(LinesStartingWith(log, "unload ").first());
         QVERIFY2(lastDelete < firstUnload, qPrintable(log.join('\n')));
-    }
-
-    // Fixture pages are children of the page parent and go with their tool.
-    void toolPagesLiveUnderPageParent() {
-        FakeProgramDir dir;
-        QVERIFY(dir.AddFixture("pair", "fx_pair.so"));
-        {
-            Manager m;
-            m.CreateTools(&m_context);
-            QCOMPARE(m_host->pageParent.findChildren<QWidget*>().size(), 2);
-        }
-        QCOMPARE(m_host->pageParent.findChildren<QWidget*>().size(), 0);
     }
 
 private:

@@ -54,22 +54,14 @@ private slots:
                                   << "KEY" << 1024 << "v1";
         QTest::newRow("first duplicate key wins") << "settings"
                                                   << "dup" << 1024 << "first";
-        QTest::newRow("first duplicate section wins") << "twice"
-                                                      << "k" << 1024 << "one";
         QTest::newRow("blanks around names and value") << "Spaced"
                                                        << "name" << 1024 << "value x";
         QTest::newRow("quotes stripped") << "settings"
                                          << "quoted" << 1024 << " inner ";
-        QTest::newRow("unmatched quote kept") << "settings"
-                                              << "half" << 1024 << "\"abc";
-        QTest::newRow("empty value") << "settings"
-                                     << "empty" << 1024 << "";
         QTest::newRow("missing key") << "settings"
                                      << "nokey" << 1024 << "DEF";
         QTest::newRow("missing section") << "nosection"
                                          << "Key" << 1024 << "DEF";
-        QTest::newRow("key only in another section") << "twice"
-                                                     << "Key" << 1024 << "DEF";
         QTest::newRow("broken header is not a section") << "broken"
                                                         << "x" << 1024 << "DEF";
         QTest::newRow("after garbage") << "tail"
@@ -78,10 +70,6 @@ private slots:
                                                     << "long" << 10 << "123456789";
         QTest::newRow("buffer never splits a character") << "cut"
                                                          << "wide" << 10 << "一二三四";
-        QTest::newRow("odd byte budget") << "cut"
-                                         << "mixed" << 10 << "a一二三四";
-        QTest::newRow("buffer of 1") << "cut"
-                                     << "long" << 1 << "";
         QTest::newRow("default is cut too") << "cut"
                                             << "absent" << 3 << "DE";
     }
@@ -115,15 +103,9 @@ private slots:
         QTest::newRow("letters") << "abc" << 0;
         QTest::newRow("empty") << "" << 0;
         QTest::newRow("negative") << "-17" << -17;
-        QTest::newRow("plus") << "+8" << 8;
         QTest::newRow("blank then sign") << "   -3x" << -3;
-        QTest::newRow("sign alone") << "-" << 0;
-        QTest::newRow("double sign") << "--1" << 0;
-        QTest::newRow("hex is not read") << "0x1F" << 0;
         QTest::newRow("decimal point") << "3.9" << 3;
         QTest::newRow("too large saturates") << "99999999999" << INT_MAX;
-        QTest::newRow("too small saturates") << "-99999999999" << INT_MIN;
-        QTest::newRow("full-width digits are not digits") << "１２" << 0;
     }
     void readsLeadingDigits() {
         QFETCH(QString, value);
@@ -167,27 +149,18 @@ private slots:
         QTest::newRow("value with LF") << "s"
                                        << "k"
                                        << "x\n[组件管理]\n卸载组件=a.so;";
-        QTest::newRow("value with CR") << "s"
-                                       << "k"
-                                       << "x\ry=1";
         QTest::newRow("key with line break") << "s"
                                              << "k\nz"
                                              << "1";
         QTest::newRow("key with equals") << "s"
                                          << "a=b"
                                          << "1";
-        QTest::newRow("empty key") << "s"
-                                   << " "
-                                   << "1";
         QTest::newRow("key like a header") << "s"
                                            << "[x]"
                                            << "1";
         QTest::newRow("section with bracket") << "a]b"
                                               << "k"
                                               << "1";
-        QTest::newRow("section with line break") << "a\nb"
-                                                 << "k"
-                                                 << "1";
     }
     void refusesTextThatForgesLines() {
         QFETCH(QString, section);
