@@ -67,6 +67,7 @@ private slots:
     void closeBoxHidesOrMinimises();
     void trayClicksToggleAndShowMenu();
     void barTogglesAndShowHideCommand();
+    void f6WalksThePanes();
     void commandsReachTheDocument();
     void exitFromEverySource_data();
     void exitFromEverySource();
@@ -310,6 +311,22 @@ void MainFrameTest::barTogglesAndShowHideCommand() {
     QVERIFY(!frame->isVisible());
     trigger(QStringLiteral("32782"));
     QVERIFY(frame->isVisible());
+}
+
+void MainFrameTest::f6WalksThePanes() {
+    auto frame = ShownFrame(false);
+    QVERIFY(frame);
+    QApplication::setActiveWindow(frame.get());
+    frame->GetOutputView()->setFocus();
+    QTRY_VERIFY(frame->GetOutputView()->hasFocus());
+    auto press = [&](Qt::KeyboardModifiers mods) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, mods);
+    };
+    press(Qt::NoModifier);
+    QVERIFY(frame->GetToolListView()->isAncestorOf(QApplication::focusWidget()) ||
+            frame->GetToolListView()->hasFocus());
+    press(Qt::ShiftModifier);
+    QVERIFY(frame->GetOutputView()->hasFocus());
 }
 
 void MainFrameTest::commandsReachTheDocument() {
