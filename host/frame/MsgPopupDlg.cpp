@@ -42,11 +42,20 @@ void CMsgPopupDlg::showEvent(QShowEvent* event) {
     }
 }
 
+void CMsgPopupDlg::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    // A window manager adds its decorations only after the first showing;
+    // place the popup again once its outer size is known. A user's move keeps
+    // the size and is left alone.
+    if (m_placed && frameGeometry().size() != m_placedFrame) PlaceAtScreenCorner();
+}
+
 void CMsgPopupDlg::PlaceAtScreenCorner() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect desk = screen->geometry();
     const QSize outer = frameGeometry().size();
+    m_placedFrame = outer;
     move(desk.left() + desk.width() - outer.width(),
          desk.top() + desk.height() - outer.height() - kBottomMargin);
 }

@@ -24,12 +24,14 @@ protected:
     // The close box empties the text; the next message starts afresh.
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void PlaceAtScreenCorner();
 
     QPlainTextEdit* m_text = nullptr;  // control 1010
     bool m_placed = false;
+    QSize m_placedFrame;  // the outer size the corner was computed for
 };
 
 }  // namespace vx
