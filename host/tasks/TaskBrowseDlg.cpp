@@ -5,38 +5,20 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include "host/frame/DialogTemplate.h"
 #include "host/tasks/TaskManager.h"
 
 namespace vx {
 
-namespace {
-
-// The dialog template is laid out in dialog units of a 9-point font, where
-// one unit is about one and a half pixels either way.
-QRect FromDialogUnits(int x, int y, int w, int h) {
-    auto px = [](int units) { return units * 3 / 2; };
-    return {px(x), px(y), px(w), px(h)};
-}
-
-void SetId(QWidget* w, int id) {
-    w->setObjectName(QString::number(id));
-    w->setProperty("vxId", id);
-}
-
-}  // namespace
-
 CTaskBrowseDlg::CTaskBrowseDlg(CTaskManager* manager, QWidget* parent)
     : QDialog(parent), m_manager(manager) {
-    setObjectName(QStringLiteral("157"));
-    setProperty("vxId", 157);
-    setWindowTitle(QStringLiteral("任务浏览"));
+    ApplyDialogTemplate(this, 157, QStringLiteral("任务浏览"), 228, 164);
     setModal(true);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    setFixedSize(FromDialogUnits(0, 0, 228, 164).size());
 
     m_list = new QTableWidget(0, 3, this);
-    SetId(m_list, 1002);
-    m_list->setGeometry(FromDialogUnits(7, 7, 214, 132));
+    SetControlId(m_list, 1002);
+    m_list->setGeometry(du::Rect(7, 7, 214, 132));
     m_list->setHorizontalHeaderLabels(
         {QStringLiteral("任务类型"), QStringLiteral("执行数"), QStringLiteral("等待数")});
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -51,9 +33,8 @@ CTaskBrowseDlg::CTaskBrowseDlg(CTaskManager* manager, QWidget* parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setWordWrap(false);
 
-    auto* close = new QPushButton(QStringLiteral("关闭"), this);
-    SetId(close, 1);
-    close->setGeometry(FromDialogUnits(171, 143, 50, 14));
+    QPushButton* close =
+        MakeTemplateButton(this, 1, QStringLiteral("关闭"), du::Rect(171, 143, 50, 14));
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
