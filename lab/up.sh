@@ -99,10 +99,17 @@ for n in "${VXLAB_HOSTS[@]}"; do
             echo "lab track" >"$s/share/music/track.txt"
             template=$here/smb.conf.in
         fi
-        sed -e "s|@STATE@|$s|g" "$template" >"$s/smb.conf"
+        dcerpcd=/usr/libexec/samba/samba-dcerpcd
+        if [ -x "$dcerpcd" ]; then
+            sed -e "s|@STATE@|$s|g" "$template" >"$s/smb.conf"
+        else # a Samba before 4.16 serves RPC inside smbd
+            sed -e "s|@STATE@|$s|g" -e "/rpc start on demand helpers/d" "$template" >"$s/smb.conf"
+        fi
         start_in "$role-smbd" "$ns" smbd --foreground --no-process-group --configfile="$s/smb.conf"
-        start_in "$role-samba-dcerpcd" "$ns" /usr/libexec/samba/samba-dcerpcd --libexec-rpcds \
-            --foreground --no-process-group --configfile="$s/smb.conf"
+        if [ -x "$dcerpcd" ]; then
+            start_in "$role-samba-dcerpcd" "$ns" "$dcerpcd" --libexec-rpcds \
+                --foreground --no-process-group --configfile="$s/smb.conf"
+        fi
         smb_hosts+=("$n")
         ;;
     esac
