@@ -302,6 +302,26 @@ private slots:
         QVERIFY(LocalIPv4Addresses().contains(address));
     }
 
+    // Up interfaces only, loopback left out, in interface order; a link that
+    // is down or a host route faces no neighbour.
+    void localAddresses() {
+        if (!g_privateNet) QSKIP("needs root for a private network namespace");
+        // The kernel numbers a veth pair's peer first.
+        const QStringList veth0{"10.213.9.1"};
+        const QStringList veth1{"10.213.9.2", "10.213.11.1"};
+        QCOMPARE(LocalIPv4Addresses(),
+                 if_nametoindex("veth0") < if_nametoindex("veth1") ? veth0 + veth1 : veth1 + veth0);
+        QString mac;
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(!ResolveMacWith(ResolveMode::RawArp, "10.213.10.5", mac, 400));
+        QVERIFY(!ResolveMacWith(ResolveMode::NeighbourTable, "10.213.11.2", mac, 400));
+        QVERIFY(t.elapsed() < 100);
+        // The host route's own address still answers, with its link's MAC.
+        QVERIFY(ResolveMacWith(ResolveMode::RawArp, "10.213.11.1", mac, 400));
+        QCOMPARE(mac, LinkMac("veth1"));
+    }
+
     // Silence costs the deadline and no more; an address no interface faces
     // costs nothing.
     void silentWithinDeadline_data() {
@@ -385,6 +405,10 @@ bool EnterPrivateNetwork() {
         "ip addr add 10.213.9.2/24 dev veth1",
         "ip link set veth0 up",
         "ip link set veth1 up",
+        // An address on a link that is down, and a host route (/32).
+        "ip link add veth2 type veth peer name veth3",
+        "ip addr add 10.213.10.1/24 dev veth2",
+        "ip addr add 10.213.11.1/32 dev veth1",
     };
     for (const char* step : steps)
         if (std::system(step) != 0) return false;
