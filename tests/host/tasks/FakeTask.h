@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -122,10 +121,7 @@ public:
         std::lock_guard lock(m_lock);
         m_status << line;
     }
-    void ShowMsg(const QString& text) override {
-        std::lock_guard lock(m_lock);
-        m_popup << text;
-    }
+    void ShowMsg(const QString&) override {}
     QStringList Messages() const {
         std::lock_guard lock(m_lock);
         return DeepCopy(m_messages);
@@ -139,7 +135,6 @@ private:
     mutable std::mutex m_lock;
     QStringList m_messages;  // guarded by m_lock
     QStringList m_status;    // guarded by m_lock
-    QStringList m_popup;     // guarded by m_lock
 };
 
 // Owns the threads that ThreadTasks run on, so that a test can join them all
@@ -165,49 +160,32 @@ private:
     std::vector<std::thread> m_threads;  // guarded by m_lock
 };
 
-// A one-shot gate threads can wait on.
-class Gate {
-public:
-    void Open() {
-        std::lock_guard lock(m_lock);
-        m_open = true;
-        m_cv.notify_all();
-    }
-    void Wait() {
-        std::unique_lock lock(m_lock);
-        m_cv.wait(lock, [this] { return m_open; });
-    }
-    bool IsOpen() {
-        std::lock_guard lock(m_lock);
-        return m_open;
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_cv;
-    bool m_open = false;  // guarded by m_lock
-};
-
 // Shared counters of a batch of ThreadTasks.
 struct ThreadTaskStats {
-    std::atomic<int> running{0};   // started and not yet removed
-    std::atomic<int> peak{0};      // highest `running` seen
-    std::atomic<int> finished{0};  // removed themselves
+    std::atomic<int> running{0};    // started, thread not yet done with it
+    std::atomic<int> peak{0};       // highest `running` seen
+    std::atomic<int> finishing{0};  // threads that committed to finishing
+    std::atomic<int> finished{0};   // removed and deleted by their own thread
     std::atomic<int> destroyed{0};
 };
 
-// A task the way a tool writes one: Start runs the work on a thread; when the
-// work is done the thread removes the task from its manager and deletes it.
-// Stop answers `stopResult`; a task that refuses is finishing on its own.
+// A task the way a tool writes one. Start runs the work on a thread of its
+// own; the thread then commits to finishing, runs `finishing`, removes the
+// task from its manager and deletes it. Stop and the thread race on a shared
+// state and whoever moves it first wins: a task stopped first is deleted by
+// the manager and its thread never touches it again; a task whose thread has
+// committed refuses Stop and removes itself.
 class ThreadTask : public CTask {
 public:
+    enum State { Waiting, Running, Finishing, Stopped };
+
     ThreadTask(::CTaskManager* manager, WorkerPool* pool, ThreadTaskStats* stats,
-               std::function<void()> work = {}, int stopResult = 0)
-        : m_manager(manager),
+               std::function<void()> finishing = {})
+        : m_state(std::make_shared<std::atomic<int>>(Waiting)),
+          m_manager(manager),
           m_pool(pool),
           m_stats(stats),
-          m_work(std::move(work)),
-          m_stopResult(stopResult) {}
+          m_finishing(std::move(finishing)) {}
     ~ThreadTask() override { m_stats->destroyed.fetch_add(1); }
 
     int Start() override {
@@ -215,49 +193,18 @@ public:
         int peak = m_stats->peak.load();
         while (now > peak && !m_stats->peak.compare_exchange_weak(peak, now)) {
         }
-        m_pool->Run([this] {
-            if (m_work) m_work();
-            m_stats->running.fetch_sub(1);
-            ::CTaskManager* manager = m_manager;
-            ThreadTaskStats* stats = m_stats;
-            manager->RemoveTask(this);
-            delete this;
-            stats->finished.fetch_add(1);
-        });
-        return 0;
-    }
-    int Stop() override { return m_stopResult; }
-    QString GetTypeName() override { return QStringLiteral("线程任务"); }
-
-private:
-    ::CTaskManager* m_manager;
-    WorkerPool* m_pool;
-    ThreadTaskStats* m_stats;
-    std::function<void()> m_work;
-    const int m_stopResult;
-};
-
-// A task that may be stopped while its thread runs: whoever moves the shared
-// state first wins. A stopped task is deleted by the manager at once, and its
-// thread then finishes without touching the task or the manager again; a task
-// whose thread has committed to finishing refuses Stop and removes itself.
-class CooperativeTask : public CTask {
-public:
-    enum State { Waiting, Running, Finishing, Stopped };
-
-    CooperativeTask(::CTaskManager* manager, WorkerPool* pool, ThreadTaskStats* stats)
-        : m_state(std::make_shared<std::atomic<int>>(Waiting)),
-          m_manager(manager),
-          m_pool(pool),
-          m_stats(stats) {}
-    ~CooperativeTask() override { m_stats->destroyed.fetch_add(1); }
-
-    int Start() override {
         m_state->store(Running);
-        m_pool->Run([task = this, state = m_state, manager = m_manager, stats = m_stats] {
+        m_pool->Run([task = this, state = m_state, manager = m_manager, stats = m_stats,
+                     finishing = m_finishing] {
             std::this_thread::sleep_for(std::chrono::microseconds(50));  // the work
             int expected = Running;
-            if (!state->compare_exchange_strong(expected, Finishing)) return;  // stopped
+            if (!state->compare_exchange_strong(expected, Finishing)) {
+                stats->running.fetch_sub(1);  // stopped: the task is not ours any more
+                return;
+            }
+            stats->finishing.fetch_add(1);
+            if (finishing) finishing();
+            stats->running.fetch_sub(1);
             manager->RemoveTask(task);
             delete task;
             stats->finished.fetch_add(1);
@@ -270,11 +217,12 @@ public:
             if (m_state->compare_exchange_weak(state, Stopped)) return 1;
         return 0;
     }
-    QString GetTypeName() override { return QStringLiteral("协作任务"); }
+    QString GetTypeName() override { return QStringLiteral("线程任务"); }
 
 private:
     std::shared_ptr<std::atomic<int>> m_state;
     ::CTaskManager* m_manager;
     WorkerPool* m_pool;
     ThreadTaskStats* m_stats;
+    std::function<void()> m_finishing;
 };

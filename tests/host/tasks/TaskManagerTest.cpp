@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include <chrono>
+#include <future>
 #include <memory>
 
 #include "FakeTask.h"
@@ -411,25 +412,25 @@ void TaskManagerTest::removeTaskWaitsWhileCancelHoldsTheLock() {
     // another thread removes itself. Its RemoveTask must not return before
     // the cancel has finished.
     FakeJournal journal;
-    Gate inStop, releaseStop;
+    std::promise<void> inStop, releaseStop;
     class BlockingStop : public FakeTask {
     public:
-        BlockingStop(FakeJournal* j, Gate* in, Gate* release)
-            : FakeTask(0, "block", j), m_in(in), m_release(release) {}
+        BlockingStop(FakeJournal* j, std::promise<void>* in, std::shared_future<void> release)
+            : FakeTask(0, "block", j), m_in(in), m_release(std::move(release)) {}
         int Stop() override {
-            m_in->Open();
-            m_release->Wait();
+            m_in->set_value();
+            m_release.wait();
             return FakeTask::Stop();
         }
 
     private:
-        Gate* m_in;
-        Gate* m_release;
+        std::promise<void>* m_in;
+        std::shared_future<void> m_release;
     };
 
     Manager m(nullptr, Manual());
     auto* refuser = new FakeTask(1, "finishing", &journal, 0);
-    m.AddTask(new BlockingStop(&journal, &inStop, &releaseStop));
+    m.AddTask(new BlockingStop(&journal, &inStop, releaseStop.get_future().share()));
     m.AddTask(refuser);
     m.RunSchedulerCycle();
 
@@ -438,7 +439,7 @@ void TaskManagerTest::removeTaskWaitsWhileCancelHoldsTheLock() {
         cancelled = m.CancelAllTasks();
         journal.Note("cancel returned");
     });
-    inStop.Wait();
+    inStop.get_future().wait();
     std::thread finisher([&] {
         m.RemoveTask(refuser);
         journal.Note("remove returned");
@@ -446,7 +447,7 @@ void TaskManagerTest::removeTaskWaitsWhileCancelHoldsTheLock() {
     // Give the finisher time to reach the lock; it must still be inside.
     std::this_thread::sleep_for(50ms);
     QVERIFY(!journal.Events().contains("remove returned"));
-    releaseStop.Open();
+    releaseStop.set_value();
     canceller.join();
     finisher.join();
 
@@ -473,7 +474,7 @@ void TaskManagerTest::cancellingWhileTasksFinishLosesAndFreesNothingTwice() {
         for (auto& adder : adders)
             adder = std::thread([&] {
                 for (int i = 0; i < perAdder; ++i) {
-                    m.AddTask(new CooperativeTask(&m, &pool, &stats));
+                    m.AddTask(new ThreadTask(&m, &pool, &stats));
                     if (i % 8 == 0) std::this_thread::sleep_for(100us);
                 }
             });
@@ -488,7 +489,7 @@ void TaskManagerTest::cancellingWhileTasksFinishLosesAndFreesNothingTwice() {
                 m.SetMaxThreads(i % 3 == 0 ? 1 : 16);
                 QList<TaskTypeStat> rows;
                 m.GetTaskTypeStats(rows);
-                m.GetTaskCount(QStringLiteral("协作任务"));
+                m.GetTaskCount(QStringLiteral("线程任务"));
             }
         });
         for (auto& adder : adders) adder.join();
@@ -496,7 +497,7 @@ void TaskManagerTest::cancellingWhileTasksFinishLosesAndFreesNothingTwice() {
         canceller.join();
         observer.join();
         m.SetMaxThreads(16);
-        QVERIFY(WaitFor([&] { return m.GetTaskCount(QStringLiteral("协作任务")) == 0; }));
+        QVERIFY(WaitFor([&] { return m.GetTaskCount(QStringLiteral("线程任务")) == 0; }));
     }
     pool.JoinAll();
     QCOMPARE(stats.destroyed.load(), 2 * perAdder);
@@ -510,18 +511,19 @@ void TaskManagerTest::destructionWaitsForRefusingTasksToRemoveThemselves() {
     // RemoveTask. Under ASan a removal after the delete would be caught.
     WorkerPool pool;
     ThreadTaskStats stats;
-    Gate finish;
+    std::promise<void> finish;
+    std::shared_future<void> finished = finish.get_future().share();
     auto m = std::make_unique<Manager>(nullptr, SchedulerOptions{});
     for (int i = 0; i < 20; ++i)
-        m->AddTask(new ThreadTask(
-            m.get(), &pool, &stats, [&finish] { finish.Wait(); }, 0));
+        m->AddTask(new ThreadTask(m.get(), &pool, &stats, [finished] { finished.wait(); }));
     m->StartScheduler();
-    QVERIFY(WaitFor([&] { return stats.running.load() == 20; }));
+    QVERIFY(WaitFor([&] { return stats.finishing.load() == 20; }));
     QCOMPARE(m->CancelAllTasks(), 20);
+    QCOMPARE(stats.destroyed.load(), 0);  // all refused
 
     std::thread opener([&] {
         std::this_thread::sleep_for(30ms);
-        finish.Open();
+        finish.set_value();
     });
     m.reset();
     // Every task had removed itself before the manager went.
