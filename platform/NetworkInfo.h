@@ -38,8 +38,14 @@ std::vector<Ipv4Interface> LocalIPv4Interfaces();
 // The interface whose own address is `address` (network byte order).
 std::optional<Ipv4Interface> InterfaceOwning(uint32_t address);
 
-// The first interface whose subnet holds `address`, i.e. the one an ARP
-// request for it goes out of. Host routes (/32) hold nothing but themselves.
+// The interface an ARP request for `address` goes out of: among those whose
+// subnet holds it, the one the kernel's route uses (two links on one subnet,
+// wired and wireless, are common), else the first. Host routes (/32) hold
+// nothing but themselves.
 std::optional<Ipv4Interface> InterfaceFacing(uint32_t address);
+
+// The outgoing interface index of the kernel's route to `address` when that
+// route is direct (no gateway); 0 when there is none or it goes via a router.
+int DirectRouteInterface(uint32_t address);
 
 }  // namespace vx::platform

@@ -322,6 +322,32 @@ private slots:
         QCOMPARE(mac, LinkMac("veth1"));
     }
 
+    // Two links on one subnet: the one the kernel routes through is used, so
+    // that the neighbour table is read where the kernel resolves.
+    void interfaceFollowsTheRoute() {
+        if (!g_privateNet) QSKIP("needs root for a private network namespace");
+        auto routes = [](const char* first, const char* second) {
+            std::system("ip route flush 10.213.9.0/24");
+            std::system(qPrintable(
+                QStringLiteral("ip route add 10.213.9.0/24 dev %1 metric 10").arg(first)));
+            std::system(qPrintable(
+                QStringLiteral("ip route add 10.213.9.0/24 dev %1 metric 20").arg(second)));
+        };
+        for (const char* preferred : {"veth0", "veth1"}) {
+            routes(preferred, strcmp(preferred, "veth0") == 0 ? "veth1" : "veth0");
+            const int index = int(if_nametoindex(preferred));
+            QCOMPARE(DirectRouteInterface(Ip("10.213.9.77")), index);
+            auto itf = InterfaceFacing(Ip("10.213.9.77"));
+            QVERIFY(itf);
+            QCOMPARE(itf->index, index);
+        }
+        routes("veth0", "veth1");
+        // Via a router, or no route at all: no direct interface.
+        std::system("ip route add 10.77.0.0/16 via 10.213.9.50");
+        QCOMPARE(DirectRouteInterface(Ip("10.77.1.1")), 0);
+        QCOMPARE(DirectRouteInterface(Ip("10.99.0.1")), 0);
+    }
+
     // Silence costs the deadline and no more; an address no interface faces
     // costs nothing.
     void silentWithinDeadline_data() {
