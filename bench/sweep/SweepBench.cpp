@@ -5,14 +5,21 @@
 // pool:  n plain threads call ResolveMac until the 254 addresses are done.
 // tasks: one host patrol probe task per address through the host's task
 //        manager at maximum n, as the plug-in sweeps (when built with it).
-#include <QCoreApplication>
+// page:  the host patrol tool itself: its page's start path queues the tasks
+//        and applies every result on the UI thread, whose event-loop latency
+//        (lateness of a 10 ms timer) is reported alongside.
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
+#include <QWidget>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
@@ -25,6 +32,9 @@
 #ifdef VX_BENCH_TASKS
 #include "host/tasks/TaskManager.h"
 #include "plugins/common/EnumHostShares.h"
+#include "plugins/common/SortListCtrl.h"
+#include "plugins/hostpatrol/HostPatrolDlg.h"
+#include "plugins/hostpatrol/HostPatrolTool.h"
 #include "plugins/hostpatrol/HostProbeTask.h"
 #endif
 
@@ -36,7 +46,9 @@ namespace {
 struct Outcome {
     double seconds = 0;
     QSet<QString> found;
-    bool ok = true;  // the tool ran
+    bool ok = true;           // the tool ran
+    double uiLateMaxMs = -1;  // page runs: worst lateness of the UI timer
+    double uiLateP99Ms = -1;
 };
 
 QString Address(int i) { return QStringLiteral("%1.%2").arg(Lab().Value("VXLAB_SUBNET")).arg(i); }
@@ -107,6 +119,70 @@ private:
     QSet<QString> m_found;  // guarded by m_lock
 };
 
+class BenchHost final : public CToolHost {
+public:
+    QWidget* GetPageParent() override { return &m_parent; }
+    QWidget* GetOptionParent() override { return nullptr; }
+    void AddTool(const QString&, const QIcon&, QWidget*) override {}
+    void AddOptionPage(const QString&, const QIcon&, COptionPage*) override {}
+
+private:
+    QWidget m_parent;
+};
+
+class BenchOutput final : public CHostOutput {
+public:
+    void OutputMsg(const QString&) override {}
+    void SetStatusText(int, const QString&) override {}
+    void ShowMsg(const QString&) override {}
+};
+
+Outcome PageSweep(ResolveMode mode, int threads, int deadlineMs) {
+    Outcome out;
+    BenchHost host;
+    BenchOutput output;
+    vx::CTaskManager manager(nullptr);
+    manager.SetMaxThreads(threads);
+    manager.StartScheduler();
+    ToolHostContext context{&host, &manager, &output, nullptr};
+    auto tool = std::make_unique<hp::CHostPatrolTool>(
+        &context, std::make_shared<BenchProbe>(mode, deadlineMs),
+        [] { return Lab().Value("VXLAB_SUBNET"); });
+    hp::CHostPatrolDlg* page = tool->Page();
+
+    std::vector<double> late;
+    QElapsedTimer clock;
+    QEventLoop loop;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(10);
+    qint64 last = 0;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        late.push_back(std::max(0.0, (now - last) / 1e6 - 10.0));
+        last = now;
+        if (manager.GetTaskCount(hp::kProbeTypeName) == 0) loop.quit();
+    });
+    clock.start();
+    page->StartSweep(false);
+    last = clock.nsecsElapsed();
+    tick.start();
+    loop.exec();
+    tick.stop();
+    // Results are queued before their task leaves the manager.
+    QCoreApplication::processEvents();
+    out.seconds = clock.nsecsElapsed() / 1e9;
+    for (int row = 0; row < page->List()->RowCount(); ++row)
+        if (page->RowImage(row) == 0) out.found.insert(page->List()->CellText(row, 0));
+    std::sort(late.begin(), late.end());
+    if (!late.empty()) {
+        out.uiLateMaxMs = late.back();
+        out.uiLateP99Ms = late[std::min(late.size() - 1, late.size() * 99 / 100)];
+    }
+    tool.reset();
+    return out;
+}
+
 Outcome TaskSweep(ResolveMode mode, int threads, int deadlineMs) {
     Outcome out;
     BenchEngine engine(mode, deadlineMs);
@@ -148,7 +224,8 @@ QList<int> IntList(const QString& text) {
 }
 
 int Bench(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     auto option = [&](const QString& name, const QString& fallback) {
         const int i = args.indexOf(name);
@@ -159,7 +236,7 @@ int Bench(int argc, char** argv) {
     const int deadline = option("--deadline", QString::number(kDefaultResolveDeadlineMs)).toInt();
     const int runs = option("--runs", "1").toInt();
 #ifdef VX_BENCH_TASKS
-    const QStringList engines = option("--engines", "pool,tasks").split(',');
+    const QStringList engines = option("--engines", "pool,tasks,page").split(',');
 #else
     const QStringList engines = {"pool"};
 #endif
@@ -172,7 +249,9 @@ int Bench(int argc, char** argv) {
                 static_cast<long long>(live.size()));
     std::printf("ResolveMac deadline %d ms; raw ARP available: %s\n\n", deadline,
                 CanUseRawArp() ? "yes" : "no");
-    std::printf("%-34s %8s %6s %8s  %s\n", "run", "seconds", "found", "÷arp-scan", "missing");
+    std::printf("%-34s %8s %6s %9s %13s  %s\n", "run", "seconds", "found", "÷arp-scan",
+                "UI late ms", "missing");
+    std::printf("%-34s %8s %6s %9s %13s\n", "", "", "", "", "p99 / max");
 
     const QRegularExpression arpScanLine(QStringLiteral("^(\\d+\\.\\d+\\.\\d+\\.\\d+)\\s"));
     const QRegularExpression nmapLine(QStringLiteral("^Nmap scan report for (\\S+)"));
@@ -189,9 +268,13 @@ int Bench(int argc, char** argv) {
             missing.sort();
             if (!o.ok) missing = QStringList{"(did not run)"};
             if (!missing.isEmpty() && ownCounts) allFound = false;
-            std::printf("%-34s %8.3f %6lld %8.2f  %s\n", qPrintable(name), o.seconds,
+            const QString ui = o.uiLateMaxMs < 0 ? QStringLiteral("-")
+                                                 : QStringLiteral("%1 / %2")
+                                                       .arg(o.uiLateP99Ms, 0, 'f', 1)
+                                                       .arg(o.uiLateMaxMs, 0, 'f', 1);
+            std::printf("%-34s %8.3f %6lld %9.2f %13s  %s\n", qPrintable(name), o.seconds,
                         static_cast<long long>(o.found.size()),
-                        arpScan.seconds > 0 ? o.seconds / arpScan.seconds : 0.0,
+                        arpScan.seconds > 0 ? o.seconds / arpScan.seconds : 0.0, qPrintable(ui),
                         qPrintable(missing.join(' ')));
             std::fflush(stdout);
         };
@@ -207,6 +290,7 @@ int Bench(int argc, char** argv) {
                     Outcome o;
 #ifdef VX_BENCH_TASKS
                     if (engine == "tasks") o = TaskSweep(mode, threads, deadline);
+                    if (engine == "page") o = PageSweep(mode, threads, deadline);
 #endif
                     if (engine == "pool") o = PoolSweep(mode, threads, deadline);
                     print(QStringLiteral("#%1 %2 %3 limit %4")
