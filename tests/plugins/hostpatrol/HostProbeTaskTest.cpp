@@ -95,24 +95,6 @@ private slots:
         QCOMPARE(probe.ShareCalls(), shareCalls);
     }
 
-    void helpers_data() {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("prefix");
-        QTest::newRow("ordinary") << "192.168.1.23"
-                                  << "192.168.1";
-        QTest::newRow("lab") << "10.213.7.1"
-                             << "10.213.7";
-        QTest::newRow("no dot") << "localhost"
-                                << "";
-    }
-    void helpers() {
-        QFETCH(QString, address);
-        QFETCH(QString, prefix);
-        QCOMPARE(SubnetPrefixOf(address), prefix);
-        QCOMPARE(JoinShares({"docs", "music"}), QStringLiteral("docs;music;"));
-        QCOMPARE(JoinShares({}), QString());
-    }
-
     void finishedTaskDeliversRemovesAndDeletesItself() {
         FakeProbe probe;
         probe.SetHost("10.213.7.9", "02.00.00.00.00.09");
