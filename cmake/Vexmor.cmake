@@ -65,5 +65,5 @@ function(vx_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${ARG_TIMEOUT}
     LABELS "${ARG_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VX_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;VX_BIN_DIR=${VX_BIN_DIR};${ARG_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VX_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;VX_BIN_DIR=${VX_BIN_DIR};TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/data/tsan.supp second_deadlock_stack=1;${ARG_ENV}")
 endfunction()
