@@ -163,10 +163,12 @@ bool IsPlainHost(const QString& host) {
 
 }  // namespace smb_detail
 
-QStringList ListHostShares(const QString& host, int timeoutMs) {
+QStringList ListHostShares(const QString& host, int timeoutMs,
+                           const std::function<bool()>& cancelled) {
     QStringList names;
     if (!smb_detail::IsPlainHost(host)) return names;
     ListingLock lock;
+    if (cancelled && cancelled()) return names;
     SMBCCTX* ctx = Context(timeoutMs > 0 ? timeoutMs : 3000);
     if (!ctx) return names;
     const QByteArray url = "smb://" + host.toLatin1() + "/";

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace vx::platform {
 
 // Names of the disk and printer shares of `host` (an IPv4 address or a plain
@@ -14,7 +16,13 @@ namespace vx::platform {
 //
 // libsmbclient is loaded on first use, so a process that never lists shares
 // (the host program) does not pay for Samba's hundred libraries at start-up.
-QStringList ListHostShares(const QString& host, int timeoutMs = 3000);
+//
+// Listings run one at a time, so a caller may wait for others' timeouts
+// before its own begins. `cancelled` is asked once its turn has come: when it
+// says yes, nothing is sent and the list is empty. A stopped probe thus does
+// not hold up the threads its plug-in waits for at exit.
+QStringList ListHostShares(const QString& host, int timeoutMs = 3000,
+                           const std::function<bool()>& cancelled = {});
 
 namespace smb_detail {
 

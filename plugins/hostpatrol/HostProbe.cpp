@@ -16,14 +16,20 @@ void CNetworkProbe::EnumHostShares(const QString& host, QStringList& names) {
     ::EnumHostShares(host, names);
 }
 
-HostScanResult RunProbe(IHostProbe& probe, const QString& address, bool withShares) {
+void CNetworkProbe::EnumHostSharesUnlessStopped(const QString& host, QStringList& names,
+                                                const std::function<bool()>& stopped) {
+    ::EnumHostShares(host, names, stopped);
+}
+
+HostScanResult RunProbe(IHostProbe& probe, const QString& address, bool withShares,
+                        const std::function<bool()>& stopped) {
     HostScanResult result;
     result.address = address;
     QString mac;
     if (!probe.ResolveMac(address, mac)) return result;
     result.mac = mac;
     result.time = QDateTime::currentDateTime().toString(QStringLiteral("yy-MM-dd HH:mm:ss"));
-    if (withShares) probe.EnumHostShares(address, result.shares);
+    if (withShares) probe.EnumHostSharesUnlessStopped(address, result.shares, stopped);
     return result;
 }
 

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace vx::hostpatrol {
 
 // What a probe found, handed to the page as a copy. A result counts as
@@ -27,6 +29,13 @@ public:
     virtual bool ResolveMac(const QString& address, QString& mac) = 0;
     // Appends the host's connectable shares in the order the host lists them.
     virtual void EnumHostShares(const QString& host, QStringList& names) = 0;
+    // The same for a probe that may be stopped meanwhile: nothing is listed
+    // once `stopped` says so. Share listings wait for one another, and a
+    // stopped probe's thread is still waited for when the plug-in goes.
+    virtual void EnumHostSharesUnlessStopped(const QString& host, QStringList& names,
+                                             const std::function<bool()>& stopped) {
+        if (!stopped || !stopped()) EnumHostShares(host, names);
+    }
 };
 
 // The real probe: neighbour resolution and SMB share listing.
@@ -34,10 +43,14 @@ class CNetworkProbe final : public IHostProbe {
 public:
     bool ResolveMac(const QString& address, QString& mac) override;
     void EnumHostShares(const QString& host, QStringList& names) override;
+    void EnumHostSharesUnlessStopped(const QString& host, QStringList& names,
+                                     const std::function<bool()>& stopped) override;
 };
 
-// Runs one probe: resolve, stamp the local time, list shares if asked to.
-HostScanResult RunProbe(IHostProbe& probe, const QString& address, bool withShares);
+// Runs one probe: resolve, stamp the local time, list shares if asked to
+// and not `stopped` (a stopped probe's result goes nowhere).
+HostScanResult RunProbe(IHostProbe& probe, const QString& address, bool withShares,
+                        const std::function<bool()>& stopped = {});
 
 // The first three dotted parts of this machine's first IPv4 address
 // ("192.168.1" for 192.168.1.23), or "" when it has none.

@@ -41,7 +41,9 @@ QString CHostProbeTask::GetTypeName() { return kProbeTypeName; }
 void CHostProbeTask::Run(CHostProbeTask* task, std::shared_ptr<ProbeTicket> ticket,
                          ::CTaskManager* manager, CProbeEngine* engine, QString address,
                          bool shareOption) {
-    HostScanResult result = RunProbe(engine->Probe(), address, shareOption);
+    HostScanResult result = RunProbe(engine->Probe(), address, shareOption, [&ticket] {
+        return ticket->state.load() == ProbeTicket::Stopped;
+    });
     int expected = ProbeTicket::Running;
     if (!ticket->state.compare_exchange_strong(expected, ProbeTicket::Finishing)) return;
     engine->Deliver(ticket, std::move(result));

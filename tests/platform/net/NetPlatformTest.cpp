@@ -4,10 +4,12 @@
 #include <QtTest>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <linux/neighbour.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
+#include <poll.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -414,6 +416,55 @@ private slots:
         t.start();
         QVERIFY(ListHostShares("10.213.9.2", 2000).isEmpty());
         QVERIFY(t.elapsed() < 1500);
+    }
+
+    // Listings take turns. A caller whose probe was stopped while it waited
+    // for its turn sends nothing once the turn comes.
+    void listingStoppedWhileWaitingSendsNothing() {
+        if (!g_privateNet) QSKIP("needs root for a private network namespace");
+        // A server that takes connections and never answers: the first
+        // listing holds its turn until its timeout.
+        const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        QVERIFY(server >= 0);
+        const int one = 1;
+        ::setsockopt(server, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(445);
+        at.sin_addr.s_addr = Ip("10.213.9.2");
+        QVERIFY(::bind(server, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0);
+        QVERIFY(::listen(server, 16) == 0);
+        const auto drain = [server] {
+            int n = 0;
+            for (int c; (c = ::accept4(server, nullptr, nullptr, SOCK_CLOEXEC)) >= 0; ++n)
+                ::close(c);
+            return n;
+        };
+
+        std::thread first([] { ListHostShares("10.213.9.2", 1000); });
+        pollfd p{server, POLLIN, 0};
+        QVERIFY(::poll(&p, 1, 5000) == 1);  // the first is connected, holding its turn
+
+        std::atomic<int> asked{0};
+        std::atomic<bool> stopped{false};
+        std::thread second([&] {
+            const QStringList names = ListHostShares("10.213.9.2", 1000, [&] {
+                ++asked;
+                drain();  // whatever the first listing connected
+                return stopped.load();
+            });
+            if (!names.isEmpty()) asked += 100;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        const int askedEarly = asked.load();
+        stopped = true;
+        first.join();
+        second.join();
+        const int lateConnections = drain();
+        ::close(server);
+        QCOMPARE(askedEarly, 0);  // not asked before its turn
+        QCOMPARE(asked.load(), 1);
+        QCOMPARE(lateConnections, 0);
     }
 };
 

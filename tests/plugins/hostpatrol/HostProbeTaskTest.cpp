@@ -70,18 +70,24 @@ private slots:
         QTest::addColumn<bool>("withShares");
         QTest::addColumn<QStringList>("shares");
         QTest::addColumn<int>("shareCalls");
-        QTest::newRow("silent host") << false << true << QStringList{} << 0;
-        QTest::newRow("live, shares asked") << true << true << QStringList{"docs", "music"} << 1;
-        QTest::newRow("live, share option off") << true << false << QStringList{} << 0;
+        QTest::addColumn<bool>("stopped");
+        QTest::newRow("silent host") << false << true << QStringList{} << 0 << false;
+        QTest::newRow("live, shares asked")
+            << true << true << QStringList{"docs", "music"} << 1 << false;
+        QTest::newRow("live, share option off") << true << false << QStringList{} << 0 << false;
+        // Its result goes nowhere; the listing would only delay the exit.
+        QTest::newRow("live, stopped before listing") << true << true << QStringList{} << 0 << true;
     }
     void probeResults() {
         QFETCH(bool, live);
         QFETCH(bool, withShares);
         QFETCH(QStringList, shares);
         QFETCH(int, shareCalls);
+        QFETCH(bool, stopped);
         FakeProbe probe;
         if (live) probe.SetHost("10.213.7.5", "02.00.0A.D5.07.05", {"docs", "music"});
-        const HostScanResult r = RunProbe(probe, "10.213.7.5", withShares);
+        const HostScanResult r =
+            RunProbe(probe, "10.213.7.5", withShares, [stopped] { return stopped; });
         QCOMPARE(r.address, QStringLiteral("10.213.7.5"));
         QCOMPARE(r.Answered(), live);
         QCOMPARE(r.mac, live ? QStringLiteral("02.00.0A.D5.07.05") : QString());
@@ -129,8 +135,9 @@ private slots:
     }
 
     // Stop while the probe is still waiting for its answer: the manager
-    // deletes the task at once, the thread later finds it stopped and
-    // delivers nothing (under ASan, touching the deleted task would show).
+    // deletes the task at once, the thread later finds it stopped, lists no
+    // shares and delivers nothing (under ASan, touching the deleted task
+    // would show).
     void stopDuringProbeDeliversNothing() {
         FakeProbe probe;
         probe.SetHost("10.213.7.2", "02.00.00.00.00.02");
@@ -147,7 +154,9 @@ private slots:
         probe.Release();
         engine.Threads().JoinAll();
         QVERIFY(engine.Delivered().isEmpty());
-        QCOMPARE(probe.ShareCalls(), 1);  // the probe itself ran to its end
+        // .2 answered, but its task was stopped: no listing to wait for.
+        QCOMPARE(probe.Exited(), 4);
+        QCOMPARE(probe.ShareCalls(), 0);
     }
 
     // The thread has committed to finishing (it is delivering) when Stop
