@@ -1,5 +1,7 @@
 #include "plugins/common/SortListCtrl.h"
 
+#include <QPainter>
+
 #include <charconv>
 #include <vector>
 
@@ -125,6 +127,32 @@ bool CSortListCtrl::SetColumns(const QString& spec) {
 }
 
 void CSortListCtrl::SetImageList(const QList<QIcon>& images) { m_images = images; }
+
+void CSortListCtrl::SetGridLines(bool on) {
+    if (m_gridLines == on) return;
+    m_gridLines = on;
+    viewport()->update();
+}
+
+void CSortListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const {
+    QTreeWidget::drawRow(painter, option, index);
+    if (!m_gridLines) return;
+    const auto rgb =
+        static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this));
+    const QRect r = option.rect;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setPen(QPen(QColor::fromRgba(rgb), 0));
+    painter->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+    // Each column's right edge, where a divider of the header sits above it.
+    for (int column = 0; column < m_header->count(); ++column) {
+        if (m_header->isSectionHidden(column)) continue;
+        const int x = m_header->sectionViewportPosition(column) + m_header->sectionSize(column) - 1;
+        painter->drawLine(x, r.top(), x, r.bottom());
+    }
+    painter->restore();
+}
 
 int CSortListCtrl::AddRow(const QStringList& texts, int image) {
     if (m_columnCount <= 0) {

@@ -37,6 +37,10 @@ public:
     // Images for AddRow, by index. An index outside the list shows none.
     void SetImageList(const QList<QIcon>& images);
 
+    // Lines between rows and between columns, in the style's grid colour.
+    void SetGridLines(bool on);
+    bool GridLines() const { return m_gridLines; }
+
     // Appends a row; texts[i] goes into column i. Exactly ColumnCount() texts
     // are used: missing ones are empty, extra ones ignored. Returns the row
     // index, or -1 when the list has no columns.
@@ -69,6 +73,10 @@ public:
     // so Compare(a, b) and Compare(b, a) need not be opposites.
     static int Compare(const QString& first, const QString& second, bool ascending);
 
+protected:
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
+
 private slots:
     void OnColumnClick(int column);
 
@@ -80,5 +88,6 @@ private:
     int m_columnCount = 0;
     int m_sortColumn = -1;
     bool m_ascending = true;
+    bool m_gridLines = false;
     QList<QIcon> m_images;
 };

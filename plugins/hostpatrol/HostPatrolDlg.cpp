@@ -60,6 +60,7 @@ CHostPatrolDlg::CHostPatrolDlg(CHostPatrolTool* tool, QWidget* parent)
     m_list->SetColumns(QStringLiteral("IP地址,120;MAC地址,120;最近扫描时间,120;共享资源,200;"));
     m_list->setRootIsDecorated(false);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->SetGridLines(true);
     m_list->setIconSize(QSize(16, 16));
     m_rowIcons = {QIcon(QStringLiteral(":/hostpatrol/online.svg")),
                   QIcon(QStringLiteral(":/hostpatrol/offline.svg"))};

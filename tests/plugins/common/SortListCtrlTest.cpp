@@ -309,6 +309,42 @@ private slots:
                  QStringLiteral("升序"));
     }
 
+    // Grid lines: one under every row and one at every column's right edge,
+    // in the style's grid colour; none when they are off.
+    void gridLines_data() {
+        QTest::addColumn<bool>("on");
+        QTest::newRow("on") << true;
+        QTest::newRow("off") << false;
+    }
+    void gridLines() {
+        QFETCH(bool, on);
+        CSortListCtrl list;
+        list.SetColumns("a,60;b,80;c,70");
+        list.AddRow({"", "", ""}, 0);
+        list.AddRow({"", "", ""}, 0);
+        list.SetGridLines(on);
+        QCOMPARE(list.GridLines(), on);
+        list.resize(300, 200);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QStyleOptionViewItem option;
+        option.initFrom(&list);
+        const QColor grid = QColor::fromRgba(static_cast<QRgb>(
+            list.style()->styleHint(QStyle::SH_Table_GridLineColor, &option, &list)));
+        QVERIFY(grid != list.palette().color(QPalette::Base));
+        const QImage image = list.viewport()->grab().toImage();
+        const QRect first = list.visualItemRect(list.topLevelItem(0));
+        const QRect second = list.visualItemRect(list.topLevelItem(1));
+        const auto at = [&](int x, int y) { return image.pixelColor(x, y).rgb() == grid.rgb(); };
+        for (const QRect& row : {first, second}) {
+            QCOMPARE(at(30, row.bottom()), on);       // under the row, inside column 0
+            QCOMPARE(at(59, row.center().y()), on);   // right edge of column 0
+            QCOMPARE(at(139, row.center().y()), on);  // of column 1
+            QCOMPARE(at(209, row.center().y()), on);  // of column 2
+            QVERIFY(!at(100, row.center().y()));      // not inside a cell
+        }
+    }
+
     // Run under AddressSanitizer: every row record goes with its row or with
     // the window, and caller pointers are left alone.
     void lifecycleLeavesNothingBehind() {

@@ -103,6 +103,8 @@ private slots:
         QCOMPARE(CountLine(), QStringLiteral("在线主机数=0,最大时=0"));
         QCOMPARE(Control<CSortListCtrl>(1000)->property("vxId").toInt(), 1000);
         auto* list = Page()->List();
+        QVERIFY(list->GridLines());
+        QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
         QCOMPARE(list->columnCount(), 4);
         const QStringList captions{"IP地址", "MAC地址", "最近扫描时间", "共享资源"};
         const QList<int> widths{120, 120, 120, 200};
