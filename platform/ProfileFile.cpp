@@ -17,20 +17,40 @@
 namespace vx::platform {
 namespace {
 
-QStringList ReadLines(const QString& path, bool* exists = nullptr) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (exists) *exists = false;
-        return {};
-    }
-    if (exists) *exists = true;
-    QString all = FromGbk(f.readAll());
-    QStringList lines = all.split('\n');
+// Splits file bytes into lines without their "\n" or "\r\n". GBK never uses
+// either byte inside a character, so splitting before decoding is exact.
+QList<QByteArray> SplitLines(const QByteArray& bytes) {
+    QList<QByteArray> lines = bytes.split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-    for (QString& l : lines)
+    for (QByteArray& l : lines)
         if (l.endsWith('\r')) l.chop(1);
     return lines;
 }
+
+QStringList ReadLines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QStringList lines;
+    for (const QByteArray& raw : SplitLines(f.readAll())) lines << FromGbk(raw);
+    return lines;
+}
+
+// One line of a file being edited. A line read from the file keeps its bytes
+// and is written back with exactly those bytes unless an edit replaces it:
+// bytes that are not GBK (a line saved by a UTF-8 editor, a stray byte) would
+// not survive decoding and encoding again.
+struct EditLine {
+    QString text;
+    QByteArray raw;
+    bool fromFile = false;
+
+    explicit EditLine(QString t) : text(std::move(t)) {}
+    EditLine(QString t, QByteArray r) : text(std::move(t)), raw(std::move(r)), fromFile(true) {}
+    QByteArray Bytes() const { return fromFile ? raw : ToGbk(text); }
+};
+
+const QString& TextOf(const QString& line) { return line; }
+const QString& TextOf(const EditLine& line) { return line.text; }
 
 bool SameName(const QString& a, const QString& b) {
     // ASCII case-insensitive, as the platform's profile functions compare.
@@ -73,10 +93,11 @@ struct SectionRange {
     qsizetype end = -1;
 };
 
-SectionRange FindSection(const QStringList& lines, const QString& section) {
+template <typename Lines>
+SectionRange FindSection(const Lines& lines, const QString& section) {
     SectionRange r;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        auto name = SectionName(lines[i]);
+        auto name = SectionName(TextOf(lines[i]));
         if (!name) continue;
         if (r.header >= 0) {
             r.end = i;
@@ -88,9 +109,10 @@ SectionRange FindSection(const QStringList& lines, const QString& section) {
     return r;
 }
 
-qsizetype FindKey(const QStringList& lines, const SectionRange& r, const QString& key) {
+template <typename Lines>
+qsizetype FindKey(const Lines& lines, const SectionRange& r, const QString& key) {
     for (qsizetype i = r.header + 1; i < r.end; ++i) {
-        auto k = KeyName(lines[i]);
+        auto k = KeyName(TextOf(lines[i]));
         if (k && SameName(*k, key.trimmed())) return i;
     }
     return -1;
@@ -134,16 +156,19 @@ bool FitsOneLine(const QString& text) { return !text.contains('\n') && !text.con
 template <typename Edit>
 bool Rewrite(const QString& path, Edit edit) {
     DirLock lock(path);
-    QStringList lines = ReadLines(path);
+    QList<EditLine> lines;
+    if (QFile in(path); in.open(QIODevice::ReadOnly))
+        for (const QByteArray& raw : SplitLines(in.readAll()))
+            lines.append(EditLine(FromGbk(raw), raw));
     if (!edit(lines)) return true;  // nothing to change
-    QString text;
-    for (const QString& l : lines) {
-        text += l;
-        text += QStringLiteral("\r\n");
+    QByteArray bytes;
+    for (const EditLine& l : lines) {
+        bytes += l.Bytes();
+        bytes += "\r\n";
     }
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly)) return false;
-    out.write(ToGbk(text));
+    out.write(bytes);
     return out.commit();
 }
 
@@ -197,22 +222,22 @@ bool ProfileFile::WriteString(const QString& section, const QString& key, const 
     if (section.contains(']') || key.contains('=') || key.trimmed().isEmpty() ||
         key.trimmed().startsWith('['))
         return false;
-    return Rewrite(m_path, [&](QStringList& lines) {
+    return Rewrite(m_path, [&](QList<EditLine>& lines) {
         const QString entry = key.trimmed() + '=' + value;
         SectionRange r = FindSection(lines, section);
         if (r.header < 0) {
-            lines << '[' + section.trimmed() + ']' << entry;
+            lines << EditLine('[' + section.trimmed() + ']') << EditLine(entry);
             return true;
         }
         qsizetype k = FindKey(lines, r, key);
         if (k >= 0) {
-            lines[k] = entry;
+            lines[k] = EditLine(entry);
             return true;
         }
         // After the section's last non-blank line, so blank separators stay between sections.
         qsizetype at = r.end;
-        while (at > r.header + 1 && lines[at - 1].trimmed().isEmpty()) --at;
-        lines.insert(at, entry);
+        while (at > r.header + 1 && lines[at - 1].text.trimmed().isEmpty()) --at;
+        lines.insert(at, EditLine(entry));
         return true;
     });
 }
@@ -222,7 +247,7 @@ bool ProfileFile::WriteInt(const QString& section, const QString& key, int value
 }
 
 bool ProfileFile::DeleteKey(const QString& section, const QString& key) {
-    return Rewrite(m_path, [&](QStringList& lines) {
+    return Rewrite(m_path, [&](QList<EditLine>& lines) {
         SectionRange r = FindSection(lines, section);
         if (r.header < 0) return false;
         qsizetype k = FindKey(lines, r, key);
@@ -233,7 +258,7 @@ bool ProfileFile::DeleteKey(const QString& section, const QString& key) {
 }
 
 bool ProfileFile::DeleteSection(const QString& section) {
-    return Rewrite(m_path, [&](QStringList& lines) {
+    return Rewrite(m_path, [&](QList<EditLine>& lines) {
         SectionRange r = FindSection(lines, section);
         if (r.header < 0) return false;
         lines.remove(r.header, r.end - r.header);

@@ -175,6 +175,30 @@ private slots:
         QCOMPARE(ini.GetString("s", "k", "", 64), QString("a=b ] [c]"));
     }
 
+    // Lines that a write does not change keep their bytes, even bytes that are
+    // not GBK at all (a line a user saved from a UTF-8 editor, a stray byte):
+    // decoding and re-encoding them would turn them into "?" for good.
+    void writeKeepsBytesOfForeignLines_data() {
+        QTest::addColumn<QByteArray>("foreign");
+        QTest::newRow("UTF-8 text") << QByteArray("note=\xE4\xB8\xAD\xE6\x96\x87");
+        QTest::newRow("stray lead byte") << QByteArray("k=a\x81");
+        QTest::newRow("byte 0x80") << QByteArray("k=\x80x");
+        QTest::newRow("foreign section name") << QByteArray("[\xE4\xB8\xAD]");
+    }
+    void writeKeepsBytesOfForeignLines() {
+        QFETCH(QByteArray, foreign);
+        const QString path = m_dir.filePath("foreign.ini");
+        ProfileFile ini(path);
+        WriteRaw(path, "[old]\r\n" + foreign + "\r\nn=1\r\n");
+        QVERIFY(ini.WriteString("old", "n", "2"));      // a line beside it
+        QVERIFY(ini.WriteString("new", "中文", "值"));  // a section after it
+        QCOMPARE(ReadRaw(path), "[old]\r\n" + foreign + "\r\nn=2\r\n" +
+                                    vx::platform::ToGbk("[new]\r\n中文=值\r\n"));
+        QVERIFY(ini.DeleteKey("old", "n"));
+        QCOMPARE(ReadRaw(path),
+                 "[old]\r\n" + foreign + "\r\n" + vx::platform::ToGbk("[new]\r\n中文=值\r\n"));
+    }
+
     // Text that GBK cannot hold, and bytes that are not GBK, never break a read.
     void survivesUnencodableText() {
         ProfileFile ini(m_dir.filePath("enc.ini"));
