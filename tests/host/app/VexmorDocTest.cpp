@@ -1,7 +1,9 @@
 // The document with the real main frame offscreen: what initialisation
 // builds, what the host interfaces reach, and the order of teardown.
 #include <QComboBox>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -36,6 +38,12 @@ QStringList EntryNames(CVexmorDoc& doc) {
     for (bool ok = doc.ToolManager()->FirstEntry(e); ok; ok = doc.ToolManager()->NextEntry(e))
         names << e->tool->GetToolInfo().name;
     return names;
+}
+
+// The output log's last line, without its time stamp.
+QString LastLogLine(CMainFrame* frame) {
+    const QStringList lines = frame->GetOutputView()->toPlainText().split('\n', Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.last().section("] ", 1).trimmed();
 }
 
 // A task that never finishes on its own and lets itself be cancelled.
@@ -153,6 +161,46 @@ private slots:
         const qsizetype firstUnload = log.indexOf(LinesStartingWith(log, "unload ").value(0));
         QVERIFY(firstUnload > log.indexOf("delete 无下划线工具"));
         QCOMPARE(LinesStartingWith(log, "unload ").size(), 2);
+    }
+
+    // The task engine as the document wires it: maximum 32 and a running
+    // scheduler whose counts reach status pane 1, the "确定" button beside the
+    // thread-count list, and "结束任务" with its log line.
+    void taskEngineThroughTheDocument() {
+        FakeProgramDir dir;
+        std::atomic<int> tasks{0};
+        CVexmorDoc doc;
+        auto* frame = new CMainFrame(&doc);
+        QVERIFY(doc.OnNewDocument());
+        QCOMPARE(doc.TaskManager()->MaxThreads(), 32);
+        QTRY_COMPARE(frame->StatusPaneText(1), QString("执行线程数=0,等待任务数=0"));
+
+        for (int i = 0; i < 40; ++i) doc.TaskManager()->AddTask(new FakeTask(&tasks));
+        QTRY_COMPARE(frame->StatusPaneText(1), QString("执行线程数=32,等待任务数=8"));
+
+        // Picking an entry alone changes nothing; the button applies it.
+        QComboBox* list = frame->GetThreadCountList();
+        list->setCurrentIndex(list->findText("256"));
+        QCOMPARE(doc.TaskManager()->MaxThreads(), 32);
+        auto* apply = frame->findChild<QPushButton*>("61446");
+        QVERIFY(apply);
+        apply->click();
+        QCOMPARE(doc.TaskManager()->MaxThreads(), 256);
+        QCOMPARE(LastLogLine(frame), QString("设置当前执行线程数最大值=256"));
+        QTRY_COMPARE(frame->StatusPaneText(1), QString("执行线程数=40,等待任务数=0"));
+
+        auto* cancel = frame->menuBar()->findChild<QAction*>("32777");
+        QVERIFY(cancel);
+        cancel->trigger();
+        QCOMPARE(tasks.load(), 0);
+        QCOMPARE(LastLogLine(frame), QString("共有40个任务被取消"));
+        QTRY_COMPARE(frame->StatusPaneText(1), QString("执行线程数=0,等待任务数=0"));
+
+        // With nothing left to cancel the command logs nothing.
+        const QString log = frame->GetOutputView()->toPlainText();
+        cancel->trigger();
+        QCOMPARE(frame->GetOutputView()->toPlainText(), log);
+        doc.OnCloseDocument();
     }
 
     // The host output from the UI thread acts at once; from a worker it is
