@@ -3,17 +3,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "host/app/AboutDlg.h"
 #include "host/app/VexmorApp.h"
 #include "host/app/VexmorDoc.h"
 #include "host/frame/MainFrame.h"
 #include "host/tools/FakeProgramDir.h"
 #include "host/tools/ToolManager.h"
+#include "host/update/UpdateHook.h"
 #include "platform/MessageBox.h"
 #include "platform/ProfileFile.h"
 
@@ -82,6 +87,48 @@ private slots:
         vx::platform::ProfileFile ini(dir.IniPath());
         QCOMPARE(ini.GetKeys("组件管理"), QStringList{"卸载组件"});
         QCOMPARE(ini.GetString("组件管理", "卸载组件", "DEF", 1024), QString(""));
+    }
+
+    // An update waits when "更新文件数" in "更新升级" reads as a non-zero integer.
+    void waitingUpdateReadsTheFileCount_data() {
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<bool>("waiting");
+        QTest::newRow("no file") << QString() << false;
+        QTest::newRow("zero") << "[更新升级]\r\n更新文件数=0\r\n" << false;
+        QTest::newRow("three") << "[更新升级]\r\n更新文件数=3\r\n" << true;
+        QTest::newRow("negative") << "[更新升级]\r\n更新文件数=-1\r\n" << true;
+        QTest::newRow("no digits") << "[更新升级]\r\n更新文件数=abc\r\n" << false;
+        QTest::newRow("other section") << "[组件管理]\r\n更新文件数=3\r\n" << false;
+        QTest::newRow("other key") << "[更新升级]\r\n更新文件1=3\r\n" << false;
+    }
+    void waitingUpdateReadsTheFileCount() {
+        QFETCH(QString, ini);
+        QFETCH(bool, waiting);
+        FakeProgramDir dir;
+        if (!ini.isNull()) QVERIFY(dir.WriteIni(ini));
+        QCOMPARE(vx::RunWaitingUpdate(), waiting);
+    }
+
+    // The about box's texts, exactly.
+    void aboutBoxTexts() {
+        vx::CAboutDlg about;
+        QCOMPARE(about.windowTitle(), QString("关于 Vexmor"));
+        QCOMPARE(about.objectName(), QString("100"));
+        QStringList labels;
+        for (auto* l : about.findChildren<QLabel*>())
+            if (!l->text().isEmpty()) labels << l->text();
+        QCOMPARE(labels, QStringList{"Vexmor 1.72 版"});
+        auto* hint = about.findChild<QPlainTextEdit*>("1010");
+        QVERIFY(hint);
+        QVERIFY(hint->isReadOnly());
+        QCOMPARE(hint->toPlainText(),
+                 QString("如果您只需要更新升级程序的组件，请点击工具条上的更新升\n"
+                         "级，如果您需要升级主程序的版本，请到我的主页或华军等网\n"
+                         "站下载。"));
+        auto* ok = about.findChild<QPushButton*>("1");
+        QVERIFY(ok);
+        QCOMPARE(ok->text(), QString("确定"));
+        QVERIFY(ok->isDefault());
     }
 
     // One holder at a time; a holder that died leaves a lock the next start takes.
