@@ -1,11 +1,14 @@
 // The document with the real main frame offscreen: what initialisation
 // builds, what the host interfaces reach, and the order of teardown.
+#include <QApplication>
 #include <QComboBox>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <atomic>
 #include <thread>
@@ -15,6 +18,7 @@
 #include "host/frame/MainFrame.h"
 #include "host/frame/MsgPopupDlg.h"
 #include "host/frame/OutputMsgView.h"
+#include "host/tasks/TaskBrowseDlg.h"
 #include "host/tasks/TaskManager.h"
 #include "host/tools/FakeProgramDir.h"
 #include "host/tools/HostOutput.h"
@@ -195,6 +199,23 @@ private slots:
         QCOMPARE(tasks.load(), 0);
         QCOMPARE(LastLogLine(frame), QString("共有40个任务被取消"));
         QTRY_COMPARE(frame->StatusPaneText(1), QString("执行线程数=0,等待任务数=0"));
+
+        // "任务浏览..." shows the manager's rows in a modal dialog.
+        for (int i = 0; i < 3; ++i) doc.TaskManager()->AddTask(new FakeTask(&tasks));
+        QStringList rows;
+        QTimer::singleShot(0, [&rows] {
+            auto* dlg = qobject_cast<vx::CTaskBrowseDlg*>(QApplication::activeModalWidget());
+            if (!dlg) return;
+            for (int r = 0; r < dlg->List()->rowCount(); ++r)
+                rows << dlg->List()->item(r, 0)->text() + '|' + dlg->List()->item(r, 1)->text() +
+                            '|' + dlg->List()->item(r, 2)->text();
+            dlg->reject();
+        });
+        frame->menuBar()->findChild<QAction*>("32780")->trigger();
+        const int executing = rows.isEmpty() ? -1 : rows[0].section('|', 1, 1).toInt();
+        QCOMPARE(rows, QStringList{QString("测试任务|%1|%2").arg(executing).arg(3 - executing)});
+        cancel->trigger();
+        QCOMPARE(LastLogLine(frame), QString("共有3个任务被取消"));
 
         // With nothing left to cancel the command logs nothing.
         const QString log = frame->GetOutputView()->toPlainText();

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "FakeTask.h"
+#include "host/frame/DialogTemplate.h"
 #include "host/tasks/TaskBrowseDlg.h"
 #include "host/tasks/TaskCommands.h"
 #include "host/tasks/TaskManager.h"
@@ -60,6 +61,8 @@ void TaskBrowseDlgTest::dialogIsLaidOutAsItsTemplate() {
     QVERIFY(list);
     QCOMPARE(list->property("vxId").toInt(), 1002);
     QCOMPARE(list->columnCount(), 3);
+    QCOMPARE(list->geometry(), vx::du::Rect(7, 7, 214, 132));
+    QCOMPARE(dlg.size(), QSize(vx::du::X(228), vx::du::Y(164)));
     const QStringList headers{"任务类型", "执行数", "等待数"};
     const QList<int> widths{120, 80, 80};
     for (int c = 0; c < 3; ++c) {
@@ -75,6 +78,7 @@ void TaskBrowseDlgTest::dialogIsLaidOutAsItsTemplate() {
     auto* close = dlg.findChild<QPushButton*>("1");
     QVERIFY(close);
     QCOMPARE(close->text(), QStringLiteral("关闭"));
+    QCOMPARE(close->geometry(), vx::du::Rect(171, 143, 50, 14));
     QVERIFY(close->isDefault());
     dlg.show();
     close->click();
