@@ -2,6 +2,7 @@
 // fake) runs probe tasks against a fake probe, results cross to the UI
 // thread, and cancellation, page destruction and exit happen mid-sweep.
 #include <QCheckBox>
+#include <QLabel>
 #include <QTest>
 
 #include <memory>
@@ -70,6 +71,28 @@ private slots:
         QCOMPARE(probe->ShareCalls(), shareOption ? 2 : 0);
         QVERIFY(m_output.shown.isEmpty());
         QCOMPARE(tasks.GetTaskCount(kProbeTypeName), 0);
+    }
+
+    // Stopping the patrol stops the clock only: the probes already queued
+    // still run, and their results still fill the list.
+    void resultsArriveAfterStop() {
+        auto probe = std::make_shared<FakeProbe>();
+        probe->SetHost(Address(5), "02.00.0A.D5.07.05");
+        probe->SetHost(Address(9), "02.00.0A.D5.07.09");
+        FakeTaskManager tasks;
+        ToolHostContext context{&m_host, &tasks, &m_output, nullptr};
+        auto tool = MakeTool(context, probe);
+        CHostPatrolDlg* page = tool->Page();
+        auto* countLine = page->findChild<QLabel*>("1005");
+        page->OnStartStop();
+        page->OnStartStop();
+        QVERIFY(!page->IsPatrolling());
+        QCOMPARE(int(tasks.Waiting().size()), 254);
+        tasks.StartWaiting();
+        QVERIFY(tasks.WaitForRemovals(254));
+        QTRY_COMPARE(page->List()->RowCount(), 2);
+        QCOMPARE(page->OfflineList().size(), 252);
+        QCOMPARE(countLine->text(), QStringLiteral("在线主机数=0,最大时=0"));
     }
 
     // "结束任务" while 32 probes hang on their answers and 222 wait.
