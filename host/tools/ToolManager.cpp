@@ -106,8 +106,10 @@ void CToolManager::LoadPlugins() {
     for (const QByteArray& raw : names) {
         if (raw == "." || raw == "..") continue;
         const QByteArray path = dir + '/' + raw;
+        // Only regular files: a directory is skipped as it always was, and a
+        // FIFO or device named like a library would block or worse in dlopen.
         struct stat st {};
-        if (::stat(path.constData(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
+        if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
         const QString name = QFile::decodeName(raw);
         if (!AsciiLower(name).endsWith(QStringLiteral(".so"))) {
             qCDebug(lcTools) << "skipped" << name << ": not a .so file";

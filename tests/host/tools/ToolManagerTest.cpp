@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "host/tools/FakeProgramDir.h"
@@ -138,7 +139,7 @@ private slots:
         QTest::newRow("missing") << "missing";
         QTest::newRow("a file") << "file";
         QTest::newRow("unreadable") << "unreadable";
-        QTest::newRow("only directories and text") << "junk";
+        QTest::newRow("only directories, text and a FIFO") << "junk";
     }
     void survivesBadPluginFolder() {
         QFETCH(QString, shape);
@@ -157,6 +158,8 @@ private slots:
             QFile f(plugins + "readme.txt");
             QVERIFY(f.open(QIODevice::WriteOnly));
             QVERIFY(dir.AddFixture("notlib", "NotALibrary.so", "empty.so"));
+            // Opening a FIFO for reading waits for a writer that never comes.
+            QCOMPARE(::mkfifo(QFile::encodeName(plugins + "pipe.so").constData(), 0600), 0);
         }
         const QString before = QDir::currentPath();
         {
