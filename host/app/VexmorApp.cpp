@@ -23,10 +23,11 @@ constexpr int kNewDocumentCommand = 57600;
 
 // A name that can only mean a file directly inside ToolDlls. The list is a
 // plain text in a user-writable file: "../x" or "/etc/x" must never reach
-// a deletion.
+// a deletion. Without a separator only "." and ".." leave the folder, so
+// "a..b.so" is still a plug-in that can be uninstalled.
 bool IsPlainFileName(const QString& name) {
-    return !name.isEmpty() && !name.contains('/') && !name.contains(QStringLiteral("..")) &&
-           !name.contains(QChar(0)) && name != QStringLiteral(".");
+    return !name.isEmpty() && !name.contains('/') && !name.contains(QChar(0)) &&
+           name != QStringLiteral(".") && name != QStringLiteral("..");
 }
 
 }  // namespace

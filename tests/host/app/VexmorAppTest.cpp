@@ -60,6 +60,7 @@ private slots:
         QTest::newRow("missing file skipped") << "gone.so;b.so;" << QStringList{"b.so"};
         QTest::newRow("non-ASCII name") << "工具.so;" << QStringList{"工具.so"};
         QTest::newRow("parent folder") << "../victim.so;a.so;" << QStringList{"a.so"};
+        QTest::newRow("dots inside a name") << "v..x.so;..;.;" << QStringList{"v..x.so"};
         QTest::newRow("sub folder") << "sub/inner.so;" << QStringList{};
         QTest::newRow("absolute path") << "@ABS@;" << QStringList{};
         QTest::newRow("a folder") << "sub;" << QStringList{};
@@ -69,7 +70,7 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QStringList, deleted);
         FakeProgramDir dir;
-        const QStringList inside{"a.so", "b.so", "工具.so", "sub/inner.so"};
+        const QStringList inside{"a.so", "b.so", "工具.so", "v..x.so", "sub/inner.so"};
         for (const QString& f : inside) Touch(dir.PluginDir() + f);
         Touch(dir.Path() + "victim.so");
         QTemporaryDir elsewhere;
