@@ -131,15 +131,22 @@ void CVexmorDoc::OnToolOptions() {
     m_optionsDlg->raise();
 }
 
-void CVexmorDoc::OnToolDisplay() {
-    CToolDisplayDlg dlg(this, Frame());
-    dlg.exec();
+namespace {
+
+// Runs a modal dialog that is a child of the frame. The exit command may close
+// the document, and so destroy the frame with its children, while the dialog's
+// own loop runs; a dialog on the stack would then be deleted twice.
+void RunModal(QDialog* dialog) {
+    QPointer<QDialog> guard(dialog);
+    dialog->exec();
+    delete guard.data();
 }
 
-void CVexmorDoc::OnTaskBrowse() {
-    CTaskBrowseDlg dlg(m_taskManager.get(), Frame());
-    dlg.exec();
-}
+}  // namespace
+
+void CVexmorDoc::OnToolDisplay() { RunModal(new CToolDisplayDlg(this, Frame())); }
+
+void CVexmorDoc::OnTaskBrowse() { RunModal(new CTaskBrowseDlg(m_taskManager.get(), Frame())); }
 
 void CVexmorDoc::OnCancelAllTasks() { CancelAllTasksCommand(*m_taskManager, *m_hostOutput); }
 

@@ -224,6 +224,29 @@ private slots:
         doc.OnCloseDocument();
     }
 
+    // Exit while a modal dialog of the frame is open: the frame goes and takes
+    // the dialog with it, and the command that opened it must not free it again.
+    void closeWhileAModalDialogIsOpen_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("task browse") << "32780";
+        QTest::newRow("tool display") << "32778";
+    }
+    void closeWhileAModalDialogIsOpen() {
+        QFETCH(QString, command);
+        FakeProgramDir dir;
+        CVexmorDoc doc;
+        QPointer<CMainFrame> frame = new CMainFrame(&doc);
+        QVERIFY(doc.OnNewDocument());
+        bool sawDialog = false;
+        QTimer::singleShot(0, [&] {
+            sawDialog = QApplication::activeModalWidget() != nullptr;
+            doc.OnCloseDocument();
+        });
+        frame->menuBar()->findChild<QAction*>(command)->trigger();
+        QVERIFY(sawDialog);
+        QVERIFY(frame.isNull());
+    }
+
     // The host output from the UI thread acts at once; from a worker it is
     // queued to the UI thread; once the frame is gone it is dropped.
     void hostOutputAcrossThreads() {
