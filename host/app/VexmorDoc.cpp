@@ -6,6 +6,7 @@
 #include <QSignalBlocker>
 #include <QUrl>
 
+#include "host/frame/DialogTemplate.h"
 #include "host/frame/MainFrame.h"
 #include "host/frame/MsgPopupDlg.h"
 #include "host/tasks/TaskBrowseDlg.h"
@@ -130,19 +131,6 @@ void CVexmorDoc::OnToolOptions() {
     m_optionsDlg->show();
     m_optionsDlg->raise();
 }
-
-namespace {
-
-// Runs a modal dialog that is a child of the frame. The exit command may close
-// the document, and so destroy the frame with its children, while the dialog's
-// own loop runs; a dialog on the stack would then be deleted twice.
-void RunModal(QDialog* dialog) {
-    QPointer<QDialog> guard(dialog);
-    dialog->exec();
-    delete guard.data();
-}
-
-}  // namespace
 
 void CVexmorDoc::OnToolDisplay() { RunModal(new CToolDisplayDlg(this, Frame())); }
 

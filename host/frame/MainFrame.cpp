@@ -399,11 +399,9 @@ void CMainFrame::OnCommand(int id) {
         case ID_VIEW_STATUS_BAR:
             statusBar()->setVisible(!statusBar()->isVisible());
             return;
-        case ID_APP_ABOUT: {
-            CAboutDlg about(this);
-            about.exec();
+        case ID_APP_ABOUT:
+            RunModal(new CAboutDlg(this));
             return;
-        }
         default:
             break;
     }

@@ -1,4 +1,4 @@
-// The left pane: an outlook bar with one folder per tool folder and one large
+// The left pane: a folder bar with one folder per tool folder and one large
 // icon per registered tool. Clicking an item shows that tool's page in the
 // tool show view.
 #pragma once

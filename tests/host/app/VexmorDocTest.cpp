@@ -230,6 +230,7 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::newRow("task browse") << "32780";
         QTest::newRow("tool display") << "32778";
+        QTest::newRow("about") << "57664";
     }
     void closeWhileAModalDialogIsOpen() {
         QFETCH(QString, command);

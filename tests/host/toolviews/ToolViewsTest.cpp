@@ -1,4 +1,4 @@
-// The tool list view over the outlook bar and the tool show view: folders
+// The tool list view over the folder bar and the tool show view: folders
 // made from tool names, which page shows, the status text, resets, sizes.
 #include <QStatusBar>
 #include <QTemporaryDir>
