@@ -98,17 +98,17 @@ CSortListCtrl::CSortListCtrl(QWidget* parent) : QTreeWidget(parent), m_header(ne
 
 CSortListCtrl::~CSortListCtrl() = default;
 
-bool CSortListCtrl::SetColumns(const QString& spec) {
+bool CSortListCtrl::SetColumns(const QString& columns) {
     qsizetype start = 0;
     for (;;) {
-        const qsizetype comma = spec.indexOf(u',', start);
+        const qsizetype comma = columns.indexOf(u',', start);
         if (comma < 0) {
             return true;
         }
-        const QString caption = spec.mid(start, comma - start);
-        const qsizetype semicolon = spec.indexOf(u';', comma + 1);
-        const qsizetype end = semicolon < 0 ? spec.size() : semicolon;
-        const int width = std::max(0, Atoi(spec.mid(comma + 1, end - comma - 1)));
+        const QString caption = columns.mid(start, comma - start);
+        const qsizetype semicolon = columns.indexOf(u';', comma + 1);
+        const qsizetype end = semicolon < 0 ? columns.size() : semicolon;
+        const int width = std::max(0, Atoi(columns.mid(comma + 1, end - comma - 1)));
 
         // The count covers a column that failed too, so that it always
         // matches what rows are sized for.
@@ -122,7 +122,7 @@ bool CSortListCtrl::SetColumns(const QString& spec) {
         head->setTextAlignment(index, Qt::AlignLeft | Qt::AlignVCenter);
         m_header->resizeSection(index, width);
 
-        start = semicolon < 0 ? spec.size() : semicolon + 1;
+        start = semicolon < 0 ? columns.size() : semicolon + 1;
     }
 }
 

@@ -31,7 +31,7 @@ public:
     // A trailing ';' is optional; text after the last ';' without a ',' is
     // ignored; a width that is missing or not a number is 0. Returns false
     // when a column could not be created (the ones before it stay).
-    bool SetColumns(const QString& spec);
+    bool SetColumns(const QString& columns);
     int ColumnCount() const { return m_columnCount; }
 
     // Images for AddRow, by index. An index outside the list shows none.

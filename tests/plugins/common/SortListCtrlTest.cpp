@@ -26,7 +26,7 @@ class SortListCtrlTest : public QObject {
     Q_OBJECT
 private slots:
     void setColumns_data() {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("columns");
         QTest::addColumn<QStringList>("captions");
         QTest::addColumn<QList<int>>("widths");
         QTest::newRow("host patrol") << "IP地址,120;MAC地址,120;最近扫描时间,120;共享资源,200;"
@@ -44,11 +44,11 @@ private slots:
         QTest::newRow("empty") << "" << QStringList{} << QList<int>{};
     }
     void setColumns() {
-        QFETCH(QString, spec);
+        QFETCH(QString, columns);
         QFETCH(QStringList, captions);
         QFETCH(QList<int>, widths);
         CSortListCtrl list;
-        QVERIFY(list.SetColumns(spec));
+        QVERIFY(list.SetColumns(columns));
         QCOMPARE(list.ColumnCount(), captions.size());
         QCOMPARE(list.columnCount(), captions.size());
         for (int c = 0; c < captions.size(); ++c) {
