@@ -16,7 +16,7 @@
 #include "host/app/VexmorApp.h"
 #include "host/app/VexmorDoc.h"
 #include "host/frame/MainFrame.h"
-#include "host/tools/FakeProgramDir.h"
+#include "support/FakeProgramDir.h"
 #include "host/tools/ToolManager.h"
 #include "host/update/UpdateHook.h"
 #include "platform/MessageBox.h"

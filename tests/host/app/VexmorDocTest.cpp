@@ -20,7 +20,7 @@
 #include "host/frame/OutputMsgView.h"
 #include "host/tasks/TaskBrowseDlg.h"
 #include "host/tasks/TaskManager.h"
-#include "host/tools/FakeProgramDir.h"
+#include "support/FakeProgramDir.h"
 #include "host/tools/HostOutput.h"
 #include "host/tools/ToolHost.h"
 #include "host/tools/ToolListView.h"

@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -25,6 +24,7 @@
 #include "host/tools/ToolShowView.h"
 #include "platform/DesktopServices.h"
 #include "platform/NetworkInfo.h"
+#include "support/FakeProgramDir.h"
 
 using vx::CMainFrame;
 
@@ -330,8 +330,7 @@ void MainFrameTest::f6WalksThePanes() {
 }
 
 void MainFrameTest::commandsReachTheDocument() {
-    QTemporaryDir programDir;
-    qputenv("VX_PROGRAM_DIR", QFile::encodeName(programDir.path() + '/'));
+    FakeProgramDir programDir;
     QList<QUrl> opened;
     vx::platform::SetOpenUrlObserver([&opened](const QUrl& url) {
         opened << url;
@@ -365,7 +364,6 @@ void MainFrameTest::commandsReachTheDocument() {
         doc.OnCloseDocument();
     }
     vx::platform::SetOpenUrlObserver({});
-    qunsetenv("VX_PROGRAM_DIR");
 }
 
 void MainFrameTest::exitFromEverySource_data() {
@@ -377,8 +375,7 @@ void MainFrameTest::exitFromEverySource_data() {
 
 void MainFrameTest::exitFromEverySource() {
     QFETCH(QString, source);
-    QTemporaryDir programDir;
-    qputenv("VX_PROGRAM_DIR", QFile::encodeName(programDir.path() + '/'));
+    FakeProgramDir programDir;
     {
         vx::CVexmorDoc doc;
         CMainFrame::OverrideTrayAvailability(true);
@@ -397,7 +394,6 @@ void MainFrameTest::exitFromEverySource() {
         QTRY_VERIFY(!frame);
         QVERIFY(!doc.Frame());
     }
-    qunsetenv("VX_PROGRAM_DIR");
 }
 
 QTEST_MAIN(MainFrameTest)

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "host/tools/FakeProgramDir.h"
+#include "support/FakeProgramDir.h"
 #include "host/tools/ToolManager.h"
 #include "platform/MessageBox.h"
 

@@ -3,7 +3,6 @@
 #include <QFrame>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -16,6 +15,7 @@
 #include "host/tools/ToolManager.h"
 #include "host/tools/ToolOptionsDlg.h"
 #include "platform/ProfileFile.h"
+#include "support/FakeProgramDir.h"
 
 using vx::CMainFrame;
 using vx::CToolDisplayDlg;
@@ -55,8 +55,6 @@ QStringList Rows(QTreeWidget* list) {
 // display order, in a private program folder.
 struct ThreeTools {
     ThreeTools() {
-        QDir(dir.path()).mkdir(QStringLiteral("ToolDlls"));
-        qputenv("VX_PROGRAM_DIR", QFile::encodeName(dir.path() + '/'));
         frame = new CMainFrame(&doc);
         doc.OnNewDocument();
         frame->GetToolListView()->Bar()->m_stepDelay = -1;
@@ -69,10 +67,9 @@ struct ThreeTools {
     }
     ~ThreeTools() {
         doc.OnCloseDocument();
-        qunsetenv("VX_PROGRAM_DIR");
     }
     QString Stored(const QString& tool) const {
-        return vx::platform::ProfileFile(dir.path() + "/Vexmor.ini")
+        return vx::platform::ProfileFile(dir.IniPath())
             .GetString(QStringLiteral("工具显示"), QStringLiteral("搜索工具_") + tool,
                        QStringLiteral("none"), 64);
     }
@@ -84,7 +81,7 @@ struct ThreeTools {
         return items;
     }
 
-    QTemporaryDir dir;
+    FakeProgramDir dir;
     vx::CVexmorDoc doc;
     QPointer<CMainFrame> frame;
     QMap<QString, QPointer<QWidget>> pages;
@@ -247,7 +244,7 @@ void ToolDialogsTest::displayCancelChangesNothing() {
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
     QCOMPARE(t.SearchFolder(), (QStringList{"P", "Q", "R"}));
     QCOMPARE(t.Stored("P"), QStringLiteral("none"));
-    QVERIFY(!QFile::exists(t.dir.path() + "/Vexmor.ini"));
+    QVERIFY(!QFile::exists(t.dir.IniPath()));
     CToolDisplayDlg again(&t.doc, t.frame);
     QCOMPARE(Rows(again.findChild<QTreeWidget*>(QStringLiteral("1002"))).mid(0, 3),
              (QStringList{"搜索工具_P+", "搜索工具_Q+", "搜索工具_R+"}));

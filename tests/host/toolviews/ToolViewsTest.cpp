@@ -1,7 +1,6 @@
 // The tool list view over the folder bar and the tool show view: folders
 // made from tool names, which page shows, the status text, resets, sizes.
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "host/app/VexmorDoc.h"
@@ -9,6 +8,7 @@
 #include "host/frame/MainFrame.h"
 #include "host/tools/ToolListView.h"
 #include "host/tools/ToolShowView.h"
+#include "support/FakeProgramDir.h"
 
 using vx::CGfxOutBarCtrl;
 using vx::CMainFrame;
@@ -188,9 +188,7 @@ void ToolViewsTest::narrowPaneKeepsTheBarSize() {
 }
 
 void ToolViewsTest::documentListsTheLinkToolsWithoutPlugins() {
-    QTemporaryDir programDir;
-    QDir(programDir.path()).mkdir(QStringLiteral("ToolDlls"));
-    qputenv("VX_PROGRAM_DIR", QFile::encodeName(programDir.path() + '/'));
+    FakeProgramDir programDir;
     {
         vx::CVexmorDoc doc;
         QPointer<CMainFrame> frame = new CMainFrame(&doc);
@@ -206,7 +204,6 @@ void ToolViewsTest::documentListsTheLinkToolsWithoutPlugins() {
         doc.OnCloseDocument();
         QVERIFY(!frame);
     }
-    qunsetenv("VX_PROGRAM_DIR");
 }
 
 QTEST_MAIN(ToolViewsTest)
