@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QMessageBox>
 
+#include "platform/Modal.h"
+
 namespace vx::platform {
 namespace {
 std::function<void(const QString&)>& Interceptor() {
@@ -21,7 +23,10 @@ void ShowMessageBox(const QString& text, QWidget* parent) {
         if (f.open(QIODevice::WriteOnly | QIODevice::Append)) f.write(text.toUtf8() + '\n');
         return;
     }
-    QMessageBox::information(parent, QStringLiteral("Vexmor"), text, QMessageBox::Ok);
+    // A heap box run through RunModal: the parent may die under it at exit.
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Vexmor"), text,
+                                QMessageBox::Ok, parent);
+    RunModal(box);
 }
 
 void SetMessageBoxInterceptor(std::function<void(const QString&)> interceptor) {

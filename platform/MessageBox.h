@@ -10,7 +10,8 @@ class QWidget;
 
 namespace vx::platform {
 
-// Shows `text` modally (or hands it to the installed interceptor). When the
+// Shows `text` modally through RunModal (platform/Modal.h), or hands it to the
+// installed interceptor. When the
 // environment names a file in VX_MESSAGEBOX_LOG, the text is appended there
 // as a UTF-8 line instead: tests of the whole program read their boxes there.
 void ShowMessageBox(const QString& text, QWidget* parent = nullptr);
