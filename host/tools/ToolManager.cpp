@@ -11,6 +11,7 @@
 #include <climits>
 #include <vector>
 
+#include "platform/ElfCheck.h"
 #include "platform/MessageBox.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramDir.h"
@@ -125,6 +126,11 @@ void CToolManager::LoadPlugins() {
 }
 
 void CToolManager::LoadLibrary(const QString& path) {
+    // A library cut short would crash the loader (SIGBUS) at every start.
+    if (QString why; !platform::IsWholeSharedObject(path, &why)) {
+        qCDebug(lcTools) << "skipped" << path << ":" << why;
+        return;
+    }
     void* module = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
         qCDebug(lcTools) << "skipped" << path << ":" << ::dlerror();

@@ -6,11 +6,14 @@
 #include <QTest>
 #include <QWidget>
 
+#include <elf.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/FakeProgramDir.h"
 #include "host/tools/ToolManager.h"
+#include "platform/ElfCheck.h"
 #include "platform/MessageBox.h"
 
 using Manager = vx::CToolManager;
@@ -342,6 +345,56 @@ private slots:
         if (name.isEmpty()) got.removeAll("message 文件夹_工具 7 -1");
         QCOMPARE(got, messages);
         QCOMPARE(m_boxes, boxes);
+    }
+
+    // A library cut short, built for another machine, or text named like one
+    // is skipped; the intact plug-in beside it always loads. A cut library
+    // that reached dlopen would raise SIGBUS and end this test.
+    void skipsDamagedLibraries() {
+        const QString source = QStringLiteral(VX_FIXTURE_DIR "/named/fx_named.so");
+        QFile f(source);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray whole = f.readAll();
+        QVERIFY(whole.size() > qsizetype(sizeof(ElfW(Ehdr))));
+
+        // Every header boundary, a byte either side, and a spread of lengths.
+        const auto* eh = reinterpret_cast<const ElfW(Ehdr)*>(whole.constData());
+        QList<qsizetype> cuts{0, 1, 4, 16, 63, 64, 65, 1000, 20000, whole.size() - 1};
+        const auto around = [&cuts](quint64 at) {
+            cuts << qsizetype(at) - 1 << qsizetype(at) << qsizetype(at) + 1;
+        };
+        for (int i = 0; i <= eh->e_phnum; ++i) around(eh->e_phoff + quint64(i) * eh->e_phentsize);
+        for (int i = 0; i < eh->e_phnum; ++i) {
+            const auto* ph =
+                reinterpret_cast<const ElfW(Phdr)*>(whole.constData() + eh->e_phoff) + i;
+            around(ph->p_offset);
+            around(ph->p_offset + ph->p_filesz);
+        }
+        for (int i = 0; i <= eh->e_shnum; ++i) around(eh->e_shoff + quint64(i) * eh->e_shentsize);
+        for (int i = 1; i < 40; ++i) cuts << whole.size() * i / 40;
+
+        // The same library claiming another class or machine.
+        QByteArray other32 = whole, otherMachine = whole;
+        other32[EI_CLASS] = ELFCLASS32;
+        reinterpret_cast<ElfW(Ehdr)*>(otherMachine.data())->e_machine =
+            eh->e_machine == EM_AARCH64 ? EM_X86_64 : EM_AARCH64;
+
+        QList<QByteArray> damaged{other32, otherMachine, "VX_Trunc is text, not a library\n"};
+        for (qsizetype n : cuts)
+            if (n >= 0 && n < whole.size()) damaged << whole.left(n);
+        for (const QByteArray& bytes : damaged) {
+            FakeProgramDir dir;
+            QVERIFY(dir.AddFixture("pair", "fx_pair.so"));
+            QFile cut(dir.PluginDir() + "VX_Trunc.so");
+            QVERIFY(cut.open(QIODevice::WriteOnly) && cut.write(bytes) == bytes.size());
+            cut.close();
+            Manager m;
+            m.CreateTools(&m_context);
+            QVERIFY2(m.LibraryCount() == 1, qPrintable(QString::number(bytes.size())));
+            QCOMPARE(Sorted(EntryNames(m)), Sorted({"测试_工具甲", "测试_工具乙"}));
+        }
+        // The check passes the whole file.
+        QVERIFY(vx::platform::IsWholeSharedObject(source));
     }
 
     // Every tool is deleted, in entry order, before any library is unloaded;
