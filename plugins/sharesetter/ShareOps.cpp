@@ -1,0 +1,50 @@
+#include "plugins/sharesetter/ShareOps.h"
+
+#include "contract/ToolContract.h"
+#include "platform/UserShares.h"
+
+namespace vx::sharesetter {
+
+namespace code = vx::platform::share_code;
+
+QString ShareNameFromPath(const QString& path) {
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(u'/')) trimmed.chop(1);
+    const QString name = trimmed.mid(trimmed.lastIndexOf(u'/') + 1);
+    if (!name.isEmpty()) return name;
+    return path.left(1) + QStringLiteral("盘");
+}
+
+QString ShareFailureReason(int code) {
+    switch (code) {
+    case code::kAccessDenied:
+        return QStringLiteral("用户不能访问指定的请求信息");
+    case code::kNoFolder:
+        return QStringLiteral("指定的文件夹不存在");
+    case code::kRedirected:
+        return QStringLiteral("指定的文件夹已经被共享");
+    case code::kDuplicate:
+        return QStringLiteral("共享名已经存在");
+    default:
+        return QStringLiteral("错误码%1").arg(code);
+    }
+}
+
+bool AddShare(vx::platform::IUserShares& shares, CHostOutput* output, const QString& path,
+              const QString& name) {
+    const vx::platform::ShareOutcome outcome = shares.Add(name, path);
+    if (outcome.Ok()) {
+        output->OutputMsg(QStringLiteral("共享文件夹%1成功,共享名为%2").arg(path, name));
+        return true;
+    }
+    output->OutputMsg(QStringLiteral("共享文件夹失败(") + ShareFailureReason(outcome.code) +
+                      QStringLiteral(")"));
+    if (!outcome.advice.isEmpty()) output->OutputMsg(outcome.advice);
+    return false;
+}
+
+bool DeleteShare(vx::platform::IUserShares& shares, const QString& name) {
+    return shares.Delete(name).Ok();
+}
+
+}  // namespace vx::sharesetter

@@ -1,0 +1,280 @@
+#include "plugins/sharesetter/ShareSetterDlg.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QUrl>
+
+#include <algorithm>
+#include <iterator>
+
+#include "contract/ToolContract.h"
+#include "platform/DesktopServices.h"
+#include "platform/MessageBox.h"
+#include "platform/Modal.h"
+#include "plugins/common/SortListCtrl.h"
+#include "plugins/common/ToolSettings.h"
+#include "plugins/sharesetter/ShareOps.h"
+#include "plugins/sharesetter/ShareSetterTool.h"
+
+namespace vx::sharesetter {
+namespace {
+
+template <class T>
+T* Numbered(T* object, int id) {
+    object->setObjectName(QString::number(id));
+    object->setProperty("vxId", id);
+    return object;
+}
+
+struct Duration {
+    const char16_t* text;
+    int seconds;
+};
+constexpr Duration kDurations[] = {
+    {u"无限制", -1}, {u"30分钟", 1800}, {u"2小时", 7200}, {u"6小时", 21600}, {u"24小时", 86400},
+};
+
+const QString kUnknownPath = QStringLiteral("未知");
+const QString kCountKey = QStringLiteral("共享资源数");
+QString ShareKey(int i) { return QStringLiteral("共享资源%1").arg(i); }
+
+}  // namespace
+
+CShareSetterDlg::CShareSetterDlg(CShareSetterTool* tool, QWidget* parent)
+    : QWidget(parent), m_tool(tool) {
+    setObjectName(QStringLiteral("1000"));
+    setProperty("vxId", 1000);
+    setFont(QFont(QStringLiteral("宋体"), 9));
+    m_list = Numbered(new CSortListCtrl(this), kIdList);
+    m_folderLabel = Numbered(new QLabel(QStringLiteral("共享目录"), this), kIdFolderLabel);
+    m_folderEdit = Numbered(new QLineEdit(this), kIdFolder);
+    m_browseButton = Numbered(new QPushButton(QStringLiteral("..."), this), kIdBrowse);
+    m_durationLabel = Numbered(new QLabel(QStringLiteral("共享时间"), this), kIdDurationLabel);
+    m_durationBox = Numbered(new QComboBox(this), kIdDuration);
+    m_addButton = Numbered(new QPushButton(QStringLiteral("添加共享"), this), kIdAdd);
+    m_helpButton = Numbered(new QPushButton(QStringLiteral("使用说明"), this), kIdHelp);
+    // Controls without text of their own, for a screen reader.
+    m_folderLabel->setBuddy(m_folderEdit);
+    m_folderEdit->setAccessibleName(m_folderLabel->text());
+    m_durationLabel->setBuddy(m_durationBox);
+    m_durationBox->setAccessibleName(m_durationLabel->text());
+    m_browseButton->setAccessibleName(QStringLiteral("请选择文件夹"));
+    m_list->setAccessibleName(QStringLiteral("设置共享资源"));
+
+    m_list->SetColumns(QStringLiteral("共享名称,150;文件夹路径,150;共享时间,120"));
+    m_list->setRootIsDecorated(false);
+    m_list->SetGridLines(true);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setIconSize(QSize(16, 16));
+    m_list->SetImageList({QIcon(QStringLiteral(":/sharesetter/tool.svg"))});
+    for (const Duration& d : kDurations) m_durationBox->addItem(QString::fromUtf16(d.text));
+    m_durationBox->setCurrentIndex(0);
+
+    m_menu = Numbered(new QMenu(this), kIdMenu);
+    const auto addItem = [this](int id, const QString& text, void (CShareSetterDlg::*slot)()) {
+        QAction* action = Numbered(m_menu->addAction(text), id);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    addItem(kIdDeleteShare, QStringLiteral("删除共享"), &CShareSetterDlg::OnDeleteShare);
+    m_menu->addSeparator();
+    addItem(kIdOpenFolder, QStringLiteral("打开共享目录"), &CShareSetterDlg::OnOpenFolder);
+    addItem(kIdMachineShares, QStringLiteral("本机所有共享"), &CShareSetterDlg::OnMachineShares);
+    addItem(kIdUnlimited, QStringLiteral("修改为无限制"), &CShareSetterDlg::OnUnlimited);
+    // Only a click on the list opens the menu, also when no row is selected.
+    // popup() rather than exec(): no nested loop that an exit could strand.
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { m_menu->popup(m_list->viewport()->mapToGlobal(pos)); });
+
+    connect(m_addButton, &QPushButton::clicked, this, &CShareSetterDlg::OnAddShare);
+    connect(m_browseButton, &QPushButton::clicked, this, &CShareSetterDlg::OnBrowse);
+    connect(m_helpButton, &QPushButton::clicked, this, &CShareSetterDlg::OnHelp);
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, &CShareSetterDlg::OnOpenFolder);
+
+    LoadShares();
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, &CShareSetterDlg::OnTimer);
+    m_timer.start();
+}
+
+// Shares stay on the machine and nothing is saved: the next start brings the
+// list back, unlimited, as the usage notes say.
+CShareSetterDlg::~CShareSetterDlg() {
+    m_timer.stop();
+    for (int row = 0; row < m_list->RowCount(); ++row) {
+        delete Entry(row);
+        m_list->SetRowData(row, nullptr);
+    }
+}
+
+CHostOutput* CShareSetterDlg::Output() const { return m_tool->Context()->hostOutput; }
+
+ShareEntry* CShareSetterDlg::Entry(int row) const {
+    return static_cast<ShareEntry*>(m_list->GetRowData(row));
+}
+
+QString CShareSetterDlg::FormatDuration(int seconds) {
+    if (seconds < 0) return QStringLiteral("无限制");
+    QString text;
+    if (seconds >= 3600) text += QStringLiteral("%1小时").arg(seconds / 3600);
+    if (seconds >= 60) text += QStringLiteral("%1分").arg(seconds % 3600 / 60);
+    return text + QStringLiteral("%1秒").arg(seconds % 60);
+}
+
+int CShareSetterDlg::AppendRow(ShareEntry* entry) {
+    const int row = m_list->AddRow(
+        {entry->shareName, entry->folderPath, FormatDuration(entry->secondsLeft)}, 0);
+    if (row < 0 || !m_list->SetRowData(row, entry)) {
+        delete entry;
+        return -1;
+    }
+    return row;
+}
+
+int CShareSetterDlg::FindShareRow(const QString& name) const {
+    for (int row = 0; row < m_list->RowCount(); ++row) {
+        const ShareEntry* entry = Entry(row);
+        if (entry && entry->shareName == name) return row;
+    }
+    return -1;
+}
+
+int CShareSetterDlg::FirstSelectedRow() const {
+    for (int row = 0; row < m_list->RowCount(); ++row) {
+        const QTreeWidgetItem* item = m_list->topLevelItem(row);
+        if (item && item->isSelected()) return row;
+    }
+    return -1;
+}
+
+void CShareSetterDlg::SaveShares() {
+    CToolSettings* settings = CToolSettings::Get();
+    if (!settings) return;
+    const int count = m_list->RowCount();
+    settings->WriteInt(kCountKey, count);
+    for (int row = 0; row < count; ++row) {
+        const ShareEntry* entry = Entry(row);
+        if (!entry) continue;
+        settings->WriteString(ShareKey(row), entry->shareName + u'*' + entry->folderPath);
+    }
+}
+
+// Share names never hold '*' (the share layer refuses them), so splitting at
+// the first one also reads back a path that holds '*'.
+void CShareSetterDlg::LoadShares() {
+    CToolSettings* settings = CToolSettings::Get();
+    if (!settings) return;
+    int count = 0;
+    settings->GetInt(kCountKey, count, 0);
+    for (int i = 0; i < count; ++i) {
+        QString value;
+        settings->GetString(ShareKey(i), value, QString());
+        const qsizetype star = value.indexOf(u'*');
+        auto* entry = new ShareEntry;
+        entry->shareName = star < 0 ? QString() : value.left(star);
+        entry->folderPath = star < 0 ? value : value.mid(star + 1);
+        AppendRow(entry);
+    }
+}
+
+void CShareSetterDlg::OnAddShare() {
+    const QString path = m_folderEdit->text();
+    const QString name = ShareNameFromPath(path);
+    if (!AddShare(*m_tool->Services().shares, Output(), path, name)) {
+        vx::platform::ShowMessageBox(QStringLiteral("添加共享失败"), this);
+        return;
+    }
+    const int index = std::clamp(m_durationBox->currentIndex(), 0, int(std::size(kDurations)) - 1);
+    if (AppendRow(new ShareEntry{name, path, kDurations[index].seconds}) >= 0) SaveShares();
+}
+
+void CShareSetterDlg::RemoveShareRow(int row) {
+    ShareEntry* entry = Entry(row);
+    if (!entry) return;
+    const bool deleted = DeleteShare(*m_tool->Services().shares, entry->shareName);
+    Output()->OutputMsg(
+        (deleted ? QStringLiteral("删除共享%1成功") : QStringLiteral("删除共享%1失败"))
+            .arg(entry->shareName));
+    m_list->SetRowData(row, nullptr);
+    m_list->DeleteRow(row);
+    delete entry;
+    SaveShares();
+}
+
+void CShareSetterDlg::OnTimer() {
+    for (int row = 0; row < m_list->RowCount();) {
+        ShareEntry* entry = Entry(row);
+        if (entry && entry->secondsLeft == 0) {
+            RemoveShareRow(row);  // the rows below moved up: look at this index again
+            continue;
+        }
+        if (entry && entry->secondsLeft > 0) {
+            --entry->secondsLeft;
+            m_list->SetCellText(row, 2, FormatDuration(entry->secondsLeft));
+        }
+        ++row;
+    }
+}
+
+void CShareSetterDlg::OnDeleteShare() {
+    const int row = FirstSelectedRow();
+    if (row >= 0) RemoveShareRow(row);
+}
+
+void CShareSetterDlg::OnOpenFolder() {
+    const int row = FirstSelectedRow();
+    if (row < 0) return;
+    vx::platform::OpenUrl(QUrl::fromLocalFile(Entry(row)->folderPath));
+}
+
+void CShareSetterDlg::OnUnlimited() {
+    const int row = FirstSelectedRow();
+    if (row < 0) return;
+    Entry(row)->secondsLeft = -1;
+    m_list->SetCellText(row, 2, FormatDuration(-1));
+}
+
+void CShareSetterDlg::OnMachineShares() {
+    const QStringList names = m_tool->Services().machineShares();
+    for (const QString& name : names) {
+        if (FindShareRow(name) >= 0) continue;
+        AppendRow(new ShareEntry{name, kUnknownPath, -1});
+    }
+    SaveShares();
+}
+
+void CShareSetterDlg::OnBrowse() {
+    QPointer<CShareSetterDlg> self(this);
+    const QString folder = vx::platform::ChooseFolder(this, QStringLiteral("请选择文件夹"));
+    if (!self || folder.isEmpty()) return;
+    m_folderEdit->setText(folder);
+}
+
+void CShareSetterDlg::OnHelp() {
+    vx::platform::ShowMessageBox(
+        QStringLiteral("在程序退出时，所有共享资源的共享时间都将被设置为\"无限制\",\r\n"
+                       "在共享资源列表内右击，选择删除共享,可以取消指定的共享。"),
+        this);
+}
+
+void CShareSetterDlg::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const int cx = event->size().width();
+    const int cy = event->size().height();
+    m_list->setGeometry(0, 0, cx, cy - 25);
+    m_folderLabel->setGeometry(2, cy - 17, 50, 15);
+    m_folderEdit->setGeometry(55, cy - 23, 160, 21);
+    m_browseButton->setGeometry(215, cy - 23, 35, 21);
+    m_durationLabel->setGeometry(255, cy - 17, 50, 15);
+    m_durationBox->setGeometry(308, cy - 23, 90, 21);
+    m_addButton->setGeometry(410, cy - 23, 75, 21);
+    m_helpButton->setGeometry(488, cy - 23, 75, 21);
+}
+
+}  // namespace vx::sharesetter
