@@ -1,0 +1,25 @@
+// The version block a plug-in carries in its ELF section ".vx_version"
+// (written by vx_add_plugin), read from the file without loading it: a
+// library is never dlopen()ed just to be listed, so none of its constructors
+// run and a file that is not a library costs nothing.
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+namespace vx::platform {
+
+// The translation every block is written under (Chinese-PRC, Unicode).
+inline constexpr char kVersionTranslation[] = "080404b0";
+
+// The strings of `path`'s version block under `translation` (Comments,
+// CompanyName, FileVersion, ProductVersion, ...). False, with `strings`
+// empty, when the file is not a whole shared object for this machine, has no
+// block, the block is malformed, or it is written under another translation.
+bool ReadVersionStrings(const QString& path, const QString& translation,
+                        QHash<QString, QString>* strings);
+
+// One string of the block under kVersionTranslation; empty if absent.
+QString QueryVersionString(const QString& path, const QString& key);
+
+}  // namespace vx::platform
