@@ -76,7 +76,10 @@ CShareSetterDlg::CShareSetterDlg(CShareSetterTool* tool, QWidget* parent)
     for (const Duration& d : kDurations) m_durationBox->addItem(QString::fromUtf16(d.text));
     m_durationBox->setCurrentIndex(0);
 
-    m_menu = Numbered(new QMenu(this), kIdMenu);
+    // Named apart from button 1002, which shares the menu's number.
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("menu1002"));
+    m_menu->setProperty("vxId", int(kIdMenu));
     const auto addItem = [this](int id, const QString& text, void (CShareSetterDlg::*slot)()) {
         QAction* action = Numbered(m_menu->addAction(text), id);
         connect(action, &QAction::triggered, this, slot);
