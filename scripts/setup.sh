@@ -25,5 +25,26 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
+# The share setter makes Samba usershares: the user who runs Vexmor must be in
+# the group sambashare (it owns the usershare folder), and usershares must be
+# allowed to admit guests. Done once; a second run changes nothing.
+share_user=${SUDO_USER:-$(id -un)}
+if [ "$share_user" != root ] && getent group sambashare >/dev/null &&
+   ! id -nG "$share_user" | tr ' ' '\n' | grep -qx sambashare; then
+  $SUDO usermod -aG sambashare "$share_user"
+  echo "setup: added $share_user to the group sambashare (log in again for it to apply)"
+fi
+smb_conf=/etc/samba/smb.conf
+if [ -f "$smb_conf" ] &&
+   ! grep -Eiq '^[[:space:]]*usershare allow guests[[:space:]]*=' "$smb_conf"; then
+  if grep -Eiq '^[[:space:]]*\[global\]' "$smb_conf"; then
+    $SUDO sed -i -E '0,/^[[:space:]]*\[[Gg][Ll][Oo][Bb][Aa][Ll]\]/s//&\n   usershare allow guests = yes/' \
+      "$smb_conf"
+  else
+    printf '[global]\n   usershare allow guests = yes\n' | $SUDO tee -a "$smb_conf" >/dev/null
+  fi
+  echo "setup: set 'usershare allow guests = yes' in [global] of $smb_conf"
+fi
+
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 cmake --build build -j"$(nproc)"
