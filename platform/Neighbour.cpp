@@ -11,15 +11,28 @@
 #include <netinet/if_ether.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
 
 #include "platform/NetworkInfo.h"
+#include "platform/HelperPrograms.h"
+#include "platform/helpers/ArpHelperProtocol.h"
+
+extern char** environ;
 
 namespace vx::platform {
 
@@ -28,12 +41,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Mac = std::array<unsigned char, 6>;
 
-// A raw request is repeated this often until the deadline: a host may miss one
-// broadcast, and a slow host answers each request after its own delay.
-constexpr int kArpRetryMs = 250;
+constexpr int kArpRetryMs = vx::arp_helper::kRetryMs;
 // The neighbour table is re-read at least this often; notifications usually
 // come first.
 constexpr int kNeighbourPollMs = 50;
+// The longest a waiting resolution goes without asking whether it was cancelled.
+constexpr int kCancelPollMs = 25;
 // Any port will do: the datagram exists only to make the kernel resolve the
 // address. The discard port keeps a real service from taking it as input.
 constexpr uint16_t kTriggerPort = 9;
@@ -87,7 +100,8 @@ bool AttachReplyFilter(int fd, uint32_t target) {
     return ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &prog, sizeof prog) == 0;
 }
 
-bool ResolveRaw(const Ipv4Interface& itf, uint32_t target, Mac& mac, int deadlineMs) {
+bool ResolveRaw(const Ipv4Interface& itf, uint32_t target, Mac& mac, int deadlineMs,
+                const ResolveCancelled& cancelled) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(deadlineMs);
     Fd fd(OpenArpSocket());
     if (!fd.valid()) return false;
@@ -122,7 +136,8 @@ bool ResolveRaw(const Ipv4Interface& itf, uint32_t target, Mac& mac, int deadlin
         if (left == 0) return false;
         int untilSend = static_cast<int>(
             std::chrono::duration_cast<std::chrono::milliseconds>(nextSend - Clock::now()).count());
-        int wait = std::max(0, std::min(left, untilSend));
+        if (cancelled && cancelled()) return false;
+        int wait = std::max(0, std::min({left, untilSend, kCancelPollMs}));
         pollfd p{fd.get(), POLLIN, 0};
         int r = ::poll(&p, 1, wait);
         if (r < 0 && errno != EINTR) return false;
@@ -141,6 +156,155 @@ bool ResolveRaw(const Ipv4Interface& itf, uint32_t target, Mac& mac, int deadlin
             return true;
         }
     }
+}
+
+
+// The process's one vx-arp. A thread of its own starts the helper and reads
+// its replies: the helper dies with the thread that started it
+// (PR_SET_PDEATHSIG), so that thread must live as long as the helper is
+// needed, which probe threads do not. Callers send their requests directly
+// and wait for their own reply.
+class ArpHelperClient {
+public:
+    ArpHelperClient() = default;
+    ArpHelperClient(const ArpHelperClient&) = delete;
+    ArpHelperClient& operator=(const ArpHelperClient&) = delete;
+    ~ArpHelperClient() { Shutdown(); }
+
+    // kAnswered (mac set), kSilent or kRefused; -1 when no helper runs.
+    int Resolve(int ifindex, uint32_t target, int deadlineMs, Mac& mac,
+                const ResolveCancelled& cancelled) {
+        std::unique_lock lock(m_lock);
+        if (!EnsureRunningLocked(lock)) return -1;
+        Waiter waiter;
+        uint32_t id = m_nextId++;
+        if (id == 0) id = m_nextId++;  // 0 is the helper's greeting
+        const vx::arp_helper::Request request{id, ifindex, target,
+                                              static_cast<uint32_t>(std::max(0, deadlineMs))};
+        m_waiting[id] = &waiter;
+        if (::send(m_fd, &request, sizeof request, MSG_NOSIGNAL) != sizeof request) {
+            m_waiting.erase(id);
+            return vx::arp_helper::kSilent;
+        }
+        // The helper ends every request by its deadline; the grace only
+        // covers a helper that hangs.
+        const auto limit = Clock::now() + std::chrono::milliseconds(deadlineMs + 1000);
+        while (!waiter.done && Clock::now() < limit) {
+            if (cancelled && cancelled()) break;
+            waiter.changed.wait_until(
+                lock, std::min(limit, Clock::now() + std::chrono::milliseconds(kCancelPollMs)),
+                [&] { return waiter.done; });
+        }
+        m_waiting.erase(id);
+        if (!waiter.done) return vx::arp_helper::kSilent;
+        mac = waiter.mac;
+        return waiter.status;
+    }
+
+    bool Available() {
+        std::unique_lock lock(m_lock);
+        return EnsureRunningLocked(lock);
+    }
+
+private:
+    struct Waiter {
+        std::condition_variable changed;
+        bool done = false;
+        int status = vx::arp_helper::kSilent;
+        Mac mac{};
+    };
+    enum State { Idle, Starting, Running, Gone };
+
+    // A helper that died is started again, a few times: each start that
+    // fails costs a probe its answer, not the program its exact mode.
+    static constexpr int kMaxStarts = 3;
+
+    bool EnsureRunningLocked(std::unique_lock<std::mutex>& lock) {
+        if (m_state == Idle && m_starts < kMaxStarts) {
+            if (m_reader.joinable()) m_reader.join();  // a finished reader
+            ++m_starts;
+            m_state = Starting;
+            m_reader = std::thread(&ArpHelperClient::ReaderMain, this,
+                                   ArpHelperPath().toLocal8Bit().toStdString());
+        }
+        m_started.wait(lock, [this] { return m_state != Starting; });
+        return m_state == Running;
+    }
+
+    void Shutdown() {
+        {
+            std::lock_guard guard(m_lock);
+            m_stopping = true;
+            if (m_fd >= 0) ::shutdown(m_fd, SHUT_RDWR);
+        }
+        if (m_reader.joinable()) m_reader.join();
+    }
+
+    void ReaderMain(std::string path) {
+        pid_t pid = -1;
+        int channel = neighbour_detail::StartArpHelper(path, pid);
+        bool ready = channel >= 0;
+        {
+            std::lock_guard guard(m_lock);
+            if (ready && !m_stopping) {
+                m_fd = channel;
+                m_state = Running;
+            } else {
+                ready = false;
+                m_state = Gone;
+            }
+        }
+        m_started.notify_all();
+        vx::arp_helper::Reply reply{};
+        while (ready && neighbour_detail::ReadHelperReply(channel, reply)) {
+            std::lock_guard guard(m_lock);
+            auto it = m_waiting.find(reply.id);
+            if (it == m_waiting.end()) continue;  // its caller gave up
+            it->second->status = reply.status;
+            std::memcpy(it->second->mac.data(), reply.mac, 6);
+            it->second->done = true;
+            it->second->changed.notify_one();
+        }
+        if (channel >= 0) ::shutdown(channel, SHUT_RDWR);  // the helper sees EOF
+        if (pid > 0)
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        std::lock_guard guard(m_lock);
+        for (auto& [id, waiter] : m_waiting) {
+            waiter->done = true;
+            waiter->status = vx::arp_helper::kSilent;
+            waiter->changed.notify_one();
+        }
+        if (channel >= 0) ::close(channel);
+        m_fd = -1;
+        // A helper that ran and died may be started again; one that never
+        // came up will not come up on the next probe either.
+        if (m_state == Running && !m_stopping) m_state = Idle;
+        else m_state = Gone;
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_started;
+    State m_state = Idle;                        // guarded by m_lock
+    int m_starts = 0;                            // guarded by m_lock
+    bool m_stopping = false;                     // guarded by m_lock
+    int m_fd = -1;                               // guarded by m_lock; recv()ed by the reader
+    uint32_t m_nextId = 1;                       // guarded by m_lock
+    std::unordered_map<uint32_t, Waiter*> m_waiting;  // guarded by m_lock
+    std::thread m_reader;                        // started and joined under m_lock or at exit
+};
+
+ArpHelperClient& Helper() {
+    // Destroyed when the module goes (exit or dlclose): the reader thread is
+    // joined before this code is unmapped, and the helper sees EOF.
+    static ArpHelperClient client;
+    return client;
+}
+
+bool ResolveThroughHelper(const Ipv4Interface& itf, uint32_t target, Mac& mac, int deadlineMs,
+                          const ResolveCancelled& cancelled) {
+    return Helper().Resolve(itf.index, target, deadlineMs, mac, cancelled) ==
+           vx::arp_helper::kAnswered;
 }
 
 void SendTrigger(uint32_t target) {
@@ -183,7 +347,38 @@ bool SendNeighbourQuery(int fd, uint32_t target, int ifindex, bool dump, uint32_
            static_cast<ssize_t>(length);
 }
 
-bool ResolveFromTable(const Ipv4Interface& itf, uint32_t target, Mac& mac, int deadlineMs) {
+int64_t ReadNumber(const std::string& path, int64_t fallback) {
+    std::ifstream in(path);
+    int64_t value = 0;
+    return (in >> value) && value >= 0 ? value : fallback;
+}
+
+neighbour_detail::NeighbourTimers ReadNeighbourTimers(const std::string& ifname) {
+    // Readable by everyone; only writing them needs privilege.
+    const std::string dir = "/proc/sys/net/ipv4/neigh/" + ifname + "/";
+    neighbour_detail::NeighbourTimers timers;
+    timers.baseReachableMs = ReadNumber(dir + "base_reachable_time_ms", timers.baseReachableMs);
+    timers.delayFirstProbeMs =
+        ReadNumber(dir + "delay_first_probe_time", timers.delayFirstProbeMs / 1000) * 1000;
+    return timers;
+}
+
+// When this module last sent a trigger to each address: an entry that went
+// stale unused is re-checked only after its next use.
+std::mutex g_lastUseLock;
+std::unordered_map<uint32_t, Clock::time_point> g_lastUse;  // guarded by g_lastUseLock
+
+int64_t SinceLastUseMs(uint32_t target) {
+    const auto now = Clock::now();
+    std::lock_guard guard(g_lastUseLock);
+    auto [it, fresh] = g_lastUse.try_emplace(target, now);
+    const auto since = fresh ? Clock::duration::zero() : now - it->second;
+    it->second = now;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
+}
+
+bool ResolveFromTable(const Ipv4Interface& itf, uint32_t target, Mac& mac, int deadlineMs,
+                      const ResolveCancelled& cancelled) {
     using neighbour_detail::NeighbourScan;
     const auto deadline = Clock::now() + std::chrono::milliseconds(deadlineMs);
     Fd fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
@@ -195,6 +390,12 @@ bool ResolveFromTable(const Ipv4Interface& itf, uint32_t target, Mac& mac, int d
     local.nl_groups = RTMGRP_NEIGH;
     if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) return false;
 
+    const int64_t window =
+        neighbour_detail::EvidenceWindowMs(ReadNeighbourTimers(itf.name), SinceLastUseMs(target));
+    static const long ticks = [] {
+        const long t = ::sysconf(_SC_CLK_TCK);
+        return t > 0 ? t : 100;
+    }();
     SendTrigger(target);
     static std::atomic<uint32_t> s_seq{1};
     bool dump = false;
@@ -209,8 +410,8 @@ bool ResolveFromTable(const Ipv4Interface& itf, uint32_t target, Mac& mac, int d
         while ((n = ::recv(fd.get(), buf.data(), buf.size(), MSG_DONTWAIT)) > 0) {
             NeighbourScan scan;
             neighbour_detail::ScanNeighbourMessages(buf.data(), static_cast<size_t>(n), target,
-                                                    itf.index, scan);
-            if (scan.answered) {
+                                                    itf.index, scan, ticks);
+            if (neighbour_detail::ShowsRecentAnswer(scan, window)) {
                 mac = scan.mac;
                 return true;
             }
@@ -222,12 +423,13 @@ bool ResolveFromTable(const Ipv4Interface& itf, uint32_t target, Mac& mac, int d
             }
         }
         int left = RemainingMs(deadline);
-        if (left == 0) return false;
+        if (left == 0 || (cancelled && cancelled())) return false;
         int untilQuery = static_cast<int>(
             std::chrono::duration_cast<std::chrono::milliseconds>(nextQuery - Clock::now())
                 .count());
         pollfd p{fd.get(), POLLIN, 0};
-        if (::poll(&p, 1, std::max(0, std::min(left, untilQuery))) < 0 && errno != EINTR)
+        if (::poll(&p, 1, std::max(0, std::min({left, untilQuery, kCancelPollMs}))) < 0 &&
+            errno != EINTR)
             return false;
     }
 }
@@ -250,10 +452,38 @@ ResolveMode DefaultResolveMode() {
     static const ResolveMode mode = [] {
         const char* v = std::getenv("VX_RESOLVE_MODE");
         if (v && std::strcmp(v, "raw") == 0) return ResolveMode::RawArp;
+        if (v && std::strcmp(v, "helper") == 0) return ResolveMode::Helper;
         if (v && std::strcmp(v, "neigh") == 0) return ResolveMode::NeighbourTable;
         return ResolveMode::Automatic;
     }();
     return mode;
+}
+
+ResolveMode ActiveRoute() {
+    const ResolveMode pinned = DefaultResolveMode();
+    if (pinned != ResolveMode::Automatic) return pinned;
+    if (CanUseRawArp()) return ResolveMode::RawArp;
+    if (CanUseArpHelper()) return ResolveMode::Helper;
+    return ResolveMode::NeighbourTable;
+}
+
+bool CanUseArpHelper() { return Helper().Available(); }
+
+QString ArpHelperPath() {
+    return HelperProgramPath("VX_ARP_HELPER", QStringLiteral("vx-arp"));
+}
+
+QString ExactModeCommand() {
+    return QStringLiteral("sudo setcap cap_net_raw+ep '%1'").arg(ArpHelperPath());
+}
+
+int NeighbourExtraDelayMs(const QString& address) {
+    uint32_t target = 0;
+    if (!ParseAddress(address, target)) return 0;
+    const auto itf = InterfaceFacing(target);
+    if (!itf) return 0;
+    const auto timers = ReadNeighbourTimers(itf->name);
+    return static_cast<int>(timers.baseReachableMs * 3 / 2 + timers.delayFirstProbeMs);
 }
 
 bool CanUseRawArp() {
@@ -269,7 +499,8 @@ bool ResolveMac(const QString& address, QString& mac, int deadlineMs) {
     return ResolveMacWith(DefaultResolveMode(), address, mac, deadlineMs);
 }
 
-bool ResolveMacWith(ResolveMode mode, const QString& address, QString& mac, int deadlineMs) {
+bool ResolveMacWith(ResolveMode mode, const QString& address, QString& mac, int deadlineMs,
+                    const ResolveCancelled& cancelled) {
     mac.clear();
     uint32_t target = 0;
     if (!ParseAddress(address, target)) return false;
@@ -280,25 +511,87 @@ bool ResolveMacWith(ResolveMode mode, const QString& address, QString& mac, int 
     }
     auto itf = InterfaceFacing(target);
     if (!itf || !itf->hasMac) return false;
-    if (mode == ResolveMode::Automatic)
-        mode = CanUseRawArp() ? ResolveMode::RawArp : ResolveMode::NeighbourTable;
+    if (mode == ResolveMode::Automatic) mode = ActiveRoute();
     Mac found{};
     deadlineMs = std::max(0, deadlineMs);
-    bool ok = mode == ResolveMode::RawArp ? ResolveRaw(*itf, target, found, deadlineMs)
-                                          : ResolveFromTable(*itf, target, found, deadlineMs);
+    bool ok = false;
+    switch (mode) {
+    case ResolveMode::RawArp: ok = ResolveRaw(*itf, target, found, deadlineMs, cancelled); break;
+    case ResolveMode::Helper:
+        ok = ResolveThroughHelper(*itf, target, found, deadlineMs, cancelled);
+        break;
+    default: ok = ResolveFromTable(*itf, target, found, deadlineMs, cancelled); break;
+    }
     if (ok) mac = FormatMac(found.data());
     return ok;
 }
 
 namespace neighbour_detail {
 
+bool ReadHelperReply(int fd, vx::arp_helper::Reply& reply) {
+    ssize_t n;
+    do {
+        n = ::recv(fd, &reply, sizeof reply, 0);
+    } while (n < 0 && errno == EINTR);
+    return n == static_cast<ssize_t>(sizeof reply);
+}
+
+int StartArpHelper(const std::string& path, pid_t& pid) {
+    pid = -1;
+    int pair[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return -1;
+    {
+        // dup2 onto the same number would keep close-on-exec set.
+        Fd spare(pair[1] == vx::arp_helper::kChannelFd ? ::dup(pair[1]) : -1);
+        const int from = spare.valid() ? spare.get() : pair[1];
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, from, vx::arp_helper::kChannelFd);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        const std::string parent = std::to_string(::getpid());
+        char* argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>(parent.c_str()),
+                        nullptr};
+        if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ::close(pair[1]);
+    vx::arp_helper::Reply hello{};
+    pollfd p{pair[0], POLLIN, 0};
+    // A helper that cannot start says so at once; two seconds is for a
+    // machine under load.
+    const bool ready = pid > 0 && ::poll(&p, 1, 2000) == 1 && ReadHelperReply(pair[0], hello) &&
+                       hello.id == 0 && hello.status == vx::arp_helper::kReady;
+    if (ready) return pair[0];
+    ::close(pair[0]);  // the helper, if any, sees EOF
+    if (pid > 0)
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    pid = -1;
+    return -1;
+}
+
 bool StateHasAnswer(uint16_t state) {
     return (state &
             (NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT | NUD_NOARP)) != 0;
 }
 
+bool ShowsRecentAnswer(const NeighbourScan& scan, int64_t windowMs) {
+    if (!scan.seen || !scan.answered) return false;
+    if (scan.state & (NUD_PERMANENT | NUD_NOARP)) return true;
+    if (scan.state & NUD_PROBE) return false;
+    if (!(scan.state & (NUD_REACHABLE | NUD_STALE | NUD_DELAY))) return false;
+    return scan.confirmedAgeMs >= 0 && scan.confirmedAgeMs <= windowMs;
+}
+
+int64_t EvidenceWindowMs(const NeighbourTimers& timers, int64_t sinceLastUseMs) {
+    constexpr int64_t kSlackMs = 1000;
+    // Beyond two minutes of disuse the entry's age says nothing either way.
+    const int64_t gap = std::clamp<int64_t>(sinceLastUseMs, 0, 120000);
+    return timers.baseReachableMs * 3 / 2 + std::max(timers.delayFirstProbeMs, gap) + kSlackMs;
+}
+
 void ScanNeighbourMessages(const void* data, size_t len, uint32_t address, int ifindex,
-                           NeighbourScan& scan) {
+                           NeighbourScan& scan, long clockTicksPerSecond) {
     const char* p = static_cast<const char*>(data);
     size_t left = len;
     while (left >= sizeof(nlmsghdr)) {
@@ -322,6 +615,8 @@ void ScanNeighbourMessages(const void* data, size_t len, uint32_t address, int i
             bool dstMatches = false;
             bool haveMac = false;
             Mac mac{};
+            int64_t confirmedAgeMs = -1;
+            uint32_t probes = 0;
             size_t at = NLMSG_ALIGN(sizeof(ndmsg));
             while (at + sizeof(rtattr) <= bodyLen) {
                 rtattr attr;
@@ -334,15 +629,24 @@ void ScanNeighbourMessages(const void* data, size_t len, uint32_t address, int i
                 } else if (attr.rta_type == NDA_LLADDR && valueLen == 6) {
                     std::memcpy(mac.data(), value, 6);
                     haveMac = true;
+                } else if (attr.rta_type == NDA_CACHEINFO && valueLen >= sizeof(nda_cacheinfo) &&
+                           clockTicksPerSecond > 0) {
+                    nda_cacheinfo info;
+                    std::memcpy(&info, value, sizeof info);
+                    confirmedAgeMs = int64_t(info.ndm_confirmed) * 1000 / clockTicksPerSecond;
+                } else if (attr.rta_type == NDA_PROBES && valueLen == 4) {
+                    std::memcpy(&probes, value, 4);
                 }
                 at += RTA_ALIGN(attr.rta_len);
             }
             if (n.ndm_family == AF_INET && n.ndm_ifindex == ifindex && dstMatches) {
+                // The last message about the entry is the newest.
                 scan.seen = true;
-                if (haveMac && StateHasAnswer(n.ndm_state)) {
-                    scan.answered = true;
-                    scan.mac = mac;
-                }
+                scan.state = n.ndm_state;
+                scan.confirmedAgeMs = confirmedAgeMs;
+                scan.probes = probes;
+                scan.answered = haveMac && StateHasAnswer(n.ndm_state);
+                if (scan.answered) scan.mac = mac;
             }
         }
         const size_t step = NLMSG_ALIGN(header.nlmsg_len);

@@ -12,17 +12,21 @@ namespace vx::platform {
 // host name), in the order the server returns them; administrative names
 // ending in '$' are left out. Empty when the host cannot be reached within
 // `timeoutMs`, refuses the listing, or the host text is not a plain name.
-// Guest/anonymous, port 445 only. Thread-safe.
+// Guest/anonymous, port 445 only. Thread-safe; listings run in parallel.
 //
-// libsmbclient is loaded on first use, so a process that never lists shares
-// (the host program) does not pay for Samba's hundred libraries at start-up.
-//
-// Listings run one at a time, so a caller may wait for others' timeouts
-// before its own begins. `cancelled` is asked once its turn has come: when it
-// says yes, nothing is sent and the list is empty. A stopped probe thus does
-// not hold up the threads its plug-in waits for at exit.
+// Each listing runs in a child process (vx-smblist beside the program, or
+// $VX_SMB_LISTER): libsmbclient is not safe for concurrent use in one
+// process, does not bound its connect, and a crash in it must not take the
+// program down. The child is killed at `timeoutMs`, which therefore bounds
+// everything: start, connect, negotiation and enumeration. `cancelled` is
+// asked before the child starts and every few milliseconds while it runs;
+// when it says yes, the child is killed and the list is empty, so a stopped
+// probe never holds up the threads its plug-in waits for at exit.
 QStringList ListHostShares(const QString& host, int timeoutMs = 3000,
                            const std::function<bool()>& cancelled = {});
+
+// The lister program this process starts.
+QString ShareListerPath();
 
 namespace smb_detail {
 
@@ -32,6 +36,10 @@ bool KeepShare(unsigned int type, const QString& name);
 // Host texts that are safe to put into an smb:// URL: letters, digits, '.',
 // '-' and '_' only (no user info, port, path or query can slip in).
 bool IsPlainHost(const QString& host);
+
+// The names in a lister's output, or nothing unless the output is complete
+// (ends with the line ".").
+QStringList ParseListerOutput(const QByteArray& output);
 
 }  // namespace smb_detail
 

@@ -8,9 +8,9 @@
 
 // Appends the share names of `host` ("10.0.0.5", "127.0.0.1") to `names` in
 // the order the host returns them; leaves `names` unchanged when the listing
-// cannot be opened. Runs on any thread.
+// cannot be opened. Runs on any thread, in parallel with other listings, and
+// returns within 3 s whatever the host does.
 void EnumHostShares(const QString& host, QStringList& names);
-// The same, left out (names unchanged) when `cancelled` says so by the time
-// this call's turn to list has come.
+// The same, ended at once (names unchanged) as soon as `cancelled` says so.
 void EnumHostShares(const QString& host, QStringList& names,
                     const std::function<bool()>& cancelled);

@@ -15,6 +15,7 @@ CHostPatrolTool::CHostPatrolTool(ToolHostContext* context, std::shared_ptr<IHost
       m_engine(std::make_unique<CPatrolEngine>(std::move(probe), std::move(subnetPrefix))) {
     if (CToolSettings* settings = CToolSettings::Get())
         settings->SetSection(QStringLiteral("主机巡测"));
+    m_engine->SetOutput(context->hostOutput);
     auto* page = new CHostPatrolDlg(this, context->toolHost->GetPageParent());
     page->hide();
     m_page = page;

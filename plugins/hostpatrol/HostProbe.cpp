@@ -12,6 +12,22 @@ bool CNetworkProbe::ResolveMac(const QString& address, QString& mac) {
     return vx::platform::ResolveMac(address, mac);
 }
 
+bool CNetworkProbe::ResolveMacUnlessStopped(const QString& address, QString& mac,
+                                            const std::function<bool()>& stopped) {
+    return vx::platform::ResolveMacWith(vx::platform::DefaultResolveMode(), address, mac,
+                                        vx::platform::kDefaultResolveDeadlineMs, stopped);
+}
+
+QString CNetworkProbe::RouteNotice() {
+    if (vx::platform::ActiveRoute() != vx::platform::ResolveMode::NeighbourTable) return {};
+    const QString prefix = GetLocalSubnetPrefix();
+    const int lateS = (vx::platform::NeighbourExtraDelayMs(prefix + QStringLiteral(".1")) + 999) / 1000;
+    return QStringLiteral("主机巡测没有原始 ARP 可用, 改读内核邻居表: 主机下线最多晚 %1 秒才会报告。"
+                          "启用精确模式: %2")
+        .arg(lateS)
+        .arg(vx::platform::ExactModeCommand());
+}
+
 void CNetworkProbe::EnumHostShares(const QString& host, QStringList& names) {
     ::EnumHostShares(host, names);
 }
@@ -26,7 +42,7 @@ HostScanResult RunProbe(IHostProbe& probe, const QString& address, bool withShar
     HostScanResult result;
     result.address = address;
     QString mac;
-    if (!probe.ResolveMac(address, mac)) return result;
+    if (!probe.ResolveMacUnlessStopped(address, mac, stopped)) return result;
     result.mac = mac;
     result.time = QDateTime::currentDateTime().toString(QStringLiteral("yy-MM-dd HH:mm:ss"));
     if (withShares) probe.EnumHostSharesUnlessStopped(address, result.shares, stopped);

@@ -27,24 +27,38 @@ public:
     virtual ~IHostProbe() = default;
     // True, with `mac` set, when the host answered an ARP request.
     virtual bool ResolveMac(const QString& address, QString& mac) = 0;
+    // The same for a probe that may be stopped meanwhile: silent as soon as
+    // `stopped` says so, so that an exit need not wait out the deadline.
+    virtual bool ResolveMacUnlessStopped(const QString& address, QString& mac,
+                                         const std::function<bool()>& stopped) {
+        return (!stopped || !stopped()) && ResolveMac(address, mac);
+    }
     // Appends the host's connectable shares in the order the host lists them.
     virtual void EnumHostShares(const QString& host, QStringList& names) = 0;
-    // The same for a probe that may be stopped meanwhile: nothing is listed
-    // once `stopped` says so. Share listings wait for one another, and a
-    // stopped probe's thread is still waited for when the plug-in goes.
+    // The same for a probe that may be stopped meanwhile: the listing ends,
+    // with nothing listed, once `stopped` says so; a stopped probe's thread
+    // is still waited for when the plug-in goes.
     virtual void EnumHostSharesUnlessStopped(const QString& host, QStringList& names,
                                              const std::function<bool()>& stopped) {
         if (!stopped || !stopped()) EnumHostShares(host, names);
     }
+    // A line for the output log when probes are less exact than they could
+    // be, empty otherwise. Asked once, from a probe thread.
+    virtual QString RouteNotice() { return {}; }
 };
 
 // The real probe: neighbour resolution and SMB share listing.
 class CNetworkProbe final : public IHostProbe {
 public:
     bool ResolveMac(const QString& address, QString& mac) override;
+    bool ResolveMacUnlessStopped(const QString& address, QString& mac,
+                                 const std::function<bool()>& stopped) override;
     void EnumHostShares(const QString& host, QStringList& names) override;
     void EnumHostSharesUnlessStopped(const QString& host, QStringList& names,
                                      const std::function<bool()>& stopped) override;
+    // Says so when the kernel's neighbour table stands in for raw ARP, with
+    // the command that enables the exact route.
+    QString RouteNotice() override;
 };
 
 // Runs one probe: resolve, stamp the local time, list shares if asked to

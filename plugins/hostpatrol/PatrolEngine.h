@@ -4,9 +4,11 @@
 #include <QObject>
 #include <QPointer>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
+#include "contract/ToolContract.h"
 #include "plugins/hostpatrol/HostProbeTask.h"
 
 namespace vx::hostpatrol {
@@ -32,11 +34,16 @@ public:
     QString SubnetPrefix() const { return m_subnetPrefix(); }
     // Where results go; a result that arrives after the page is gone is dropped.
     void SetPage(CHostPatrolDlg* page) { m_page = page; }
+    // Where the probe's one notice about its route goes (the host's output
+    // log); set before the first sweep.
+    void SetOutput(::CHostOutput* output) { m_output = output; }
 
 private:
     std::shared_ptr<IHostProbe> m_probe;
     std::function<QString()> m_subnetPrefix;
     QPointer<CHostPatrolDlg> m_page;  // UI thread only
+    ::CHostOutput* m_output = nullptr;  // not owned; written before any probe runs
+    std::atomic<bool> m_noticeTaken{false};
 };
 
 }  // namespace vx::hostpatrol
