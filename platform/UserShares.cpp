@@ -67,8 +67,8 @@ ShareOutcome ClassifyNetFailure(const QString& errorText, int exitStatus) {
     const auto has = [&errorText](const char* what) {
         return errorText.contains(QLatin1String(what), Qt::CaseInsensitive);
     };
-    const QString group = QStringLiteral(
-        "请把当前用户加入 sambashare 组（scripts/setup.sh 会做）并重新登录，再共享");
+    const QString group =
+        QStringLiteral("请把当前用户加入 sambashare 组（scripts/setup.sh 会做）并重新登录，再共享");
     if (has("usershares are currently disabled"))
         return Refusal(share_code::kAccessDenied,
                        QStringLiteral("Samba 未启用用户共享：请在 smb.conf 的 [global] 中设置 "
@@ -81,9 +81,10 @@ ShareOutcome ClassifyNetFailure(const QString& errorText, int exitStatus) {
                        QStringLiteral("Samba 的用户共享目录不可用：请检查 smb.conf 中的 "
                                       "usershare path"));
     if (has("usershare allow guests"))
-        return Refusal(share_code::kAccessDenied,
-                       QStringLiteral("Samba 不允许来宾访问用户共享：请在 smb.conf 的 [global] 中"
-                                      "设置 usershare allow guests = yes（scripts/setup.sh 会做）"));
+        return Refusal(
+            share_code::kAccessDenied,
+            QStringLiteral("Samba 不允许来宾访问用户共享：请在 smb.conf 的 [global] 中"
+                           "设置 usershare allow guests = yes（scripts/setup.sh 会做）"));
     if (has("only sharing directories we own"))
         return Refusal(share_code::kAccessDenied,
                        QStringLiteral("Samba 只允许共享自己拥有的文件夹：请共享自己的文件夹，或在 "
@@ -134,19 +135,19 @@ ShareOutcome CheckPathText(const QString& path) {
 
 bool IsNetworkFileSystem(long fsType) {
     switch (static_cast<unsigned long>(fsType) & 0xFFFFFFFFul) {
-    case 0x6969:      // NFS
-    case 0x517B:      // SMB
-    case 0xFF534D42:  // CIFS
-    case 0xFE534D42:  // SMB2
-    case 0x5346414F:  // AFS
-    case 0x6B414653:  // kAFS
-    case 0x73757245:  // Coda
-    case 0x564C:      // NCP
-    case 0x01021997:  // 9p
-    case 0x00C36400:  // Ceph
-        return true;
-    default:
-        return false;
+        case 0x6969:      // NFS
+        case 0x517B:      // SMB
+        case 0xFF534D42:  // CIFS
+        case 0xFE534D42:  // SMB2
+        case 0x5346414F:  // AFS
+        case 0x6B414653:  // kAFS
+        case 0x73757245:  // Coda
+        case 0x564C:      // NCP
+        case 0x01021997:  // 9p
+        case 0x00C36400:  // Ceph
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -198,9 +199,7 @@ ShareOutcome RunFailure(const NetRun& run) {
     return ClassifyNetFailure(run.err, run.exitStatus);
 }
 
-bool SameName(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
+bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 }  // namespace
 
@@ -215,37 +214,36 @@ ShareOutcome NetUserShares::Add(const QString& name, const QString& path) {
         return {share_code::kRedirected, QStringLiteral("网络文件系统上的文件夹不能再共享")};
 
     // Every user's usershares: net would silently replace one of the same name.
-    const NetRun info = RunTool(QStringLiteral("net"),
-                                {QStringLiteral("usershare"), QStringLiteral("info"),
-                                 QStringLiteral("--long")},
-                                m_timeoutMs);
+    const NetRun info =
+        RunTool(QStringLiteral("net"),
+                {QStringLiteral("usershare"), QStringLiteral("info"), QStringLiteral("--long")},
+                m_timeoutMs);
     if (info.code != share_code::kOk || info.exitStatus != 0) return RunFailure(info);
     for (const UsershareInfo& share : ParseUsershareInfo(info.out))
         if (SameName(share.name, name)) return {share_code::kDuplicate, {}};
     // A usershare named like a share of smb.conf would be shadowed by it, and
     // the name would then lead to that other folder.
-    const NetRun config =
-        RunTool(QStringLiteral("testparm"), {QStringLiteral("-s")}, m_timeoutMs);
+    const NetRun config = RunTool(QStringLiteral("testparm"), {QStringLiteral("-s")}, m_timeoutMs);
     if (config.code == share_code::kOk)
         for (const QString& section : ParseSectionNames(config.out))
             if (SameName(section, name)) return {share_code::kDuplicate, {}};
 
     // "--" so that a name starting with '-' is not taken for an option.
-    const NetRun add = RunTool(QStringLiteral("net"),
-                               {QStringLiteral("usershare"), QStringLiteral("add"),
-                                QStringLiteral("--"), name, path, QString(),
-                                QStringLiteral("S-1-1-0:R"), QStringLiteral("guest_ok=y")},
-                               m_timeoutMs);
+    const NetRun add =
+        RunTool(QStringLiteral("net"),
+                {QStringLiteral("usershare"), QStringLiteral("add"), QStringLiteral("--"), name,
+                 path, QString(), QStringLiteral("S-1-1-0:R"), QStringLiteral("guest_ok=y")},
+                m_timeoutMs);
     if (add.code != share_code::kOk || add.exitStatus != 0) return RunFailure(add);
     return {};
 }
 
 ShareOutcome NetUserShares::Delete(const QString& name) {
     if (ShareOutcome check = CheckName(name); !check.Ok()) return check;
-    const NetRun run = RunTool(QStringLiteral("net"),
-                               {QStringLiteral("usershare"), QStringLiteral("delete"),
-                                QStringLiteral("--"), name},
-                               m_timeoutMs);
+    const NetRun run =
+        RunTool(QStringLiteral("net"),
+                {QStringLiteral("usershare"), QStringLiteral("delete"), QStringLiteral("--"), name},
+                m_timeoutMs);
     if (run.code != share_code::kOk || run.exitStatus != 0) return RunFailure(run);
     return {};
 }

@@ -17,16 +17,16 @@ QString ShareNameFromPath(const QString& path) {
 
 QString ShareFailureReason(int code) {
     switch (code) {
-    case code::kAccessDenied:
-        return QStringLiteral("用户不能访问指定的请求信息");
-    case code::kNoFolder:
-        return QStringLiteral("指定的文件夹不存在");
-    case code::kRedirected:
-        return QStringLiteral("指定的文件夹已经被共享");
-    case code::kDuplicate:
-        return QStringLiteral("共享名已经存在");
-    default:
-        return QStringLiteral("错误码%1").arg(code);
+        case code::kAccessDenied:
+            return QStringLiteral("用户不能访问指定的请求信息");
+        case code::kNoFolder:
+            return QStringLiteral("指定的文件夹不存在");
+        case code::kRedirected:
+            return QStringLiteral("指定的文件夹已经被共享");
+        case code::kDuplicate:
+            return QStringLiteral("共享名已经存在");
+        default:
+            return QStringLiteral("错误码%1").arg(code);
     }
 }
 

@@ -134,6 +134,7 @@ int CShareSetterDlg::AppendRow(ShareEntry* entry) {
     const int row = m_list->AddRow(
         {entry->shareName, entry->folderPath, FormatDuration(entry->secondsLeft)}, 0);
     if (row < 0 || !m_list->SetRowData(row, entry)) {
+        m_list->DeleteRow(row);
         delete entry;
         return -1;
     }
@@ -231,15 +232,15 @@ void CShareSetterDlg::OnDeleteShare() {
 }
 
 void CShareSetterDlg::OnOpenFolder() {
-    const int row = FirstSelectedRow();
-    if (row < 0) return;
-    vx::platform::OpenUrl(QUrl::fromLocalFile(Entry(row)->folderPath));
+    const ShareEntry* entry = Entry(FirstSelectedRow());
+    if (entry) vx::platform::OpenUrl(QUrl::fromLocalFile(entry->folderPath));
 }
 
 void CShareSetterDlg::OnUnlimited() {
     const int row = FirstSelectedRow();
-    if (row < 0) return;
-    Entry(row)->secondsLeft = -1;
+    ShareEntry* entry = Entry(row);
+    if (!entry) return;
+    entry->secondsLeft = -1;
     m_list->SetCellText(row, 2, FormatDuration(-1));
 }
 

@@ -146,7 +146,8 @@ private slots:
     }
 
     void machineSharesListTheServer() {
-        QCOMPARE(Usershare({"add", "vxother", Folder("vxother"), "", "S-1-1-0:R", "guest_ok=y"}), 0);
+        QCOMPARE(Usershare({"add", "vxother", Folder("vxother"), "", "S-1-1-0:R", "guest_ok=y"}),
+                 0);
         QMetaObject::invokeMethod(Page(), "OnMachineShares");
         const int row = Page()->FindShareRow("vxother");
         QVERIFY(row >= 0);

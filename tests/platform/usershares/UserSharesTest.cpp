@@ -23,10 +23,11 @@ class UserSharesTest : public QObject {
         QString text = "[global]\n";
         for (const char* dir : {"private", "lock", "state", "cache", "pid"})
             text += QString("%1 directory = %2\n").arg(dir, m_dir.filePath(dir));
-        text += "private dir = " + m_dir.filePath("private") + "\nusershare path = " +
-                m_dir.filePath("us") + "\nusershare owner only = no\nusershare max shares = 100\n"
-                "usershare allow guests = yes\n" + extra +
-                "[docs]\npath = " + m_dir.path() + "\n";
+        text += "private dir = " + m_dir.filePath("private") +
+                "\nusershare path = " + m_dir.filePath("us") +
+                "\nusershare owner only = no\nusershare max shares = 100\n"
+                "usershare allow guests = yes\n" +
+                extra + "[docs]\npath = " + m_dir.path() + "\n";
         f.write(text.toUtf8());
     }
     // name -> path of every usershare in the private folder.
@@ -56,7 +57,7 @@ private slots:
                                         "is a directory. Error was Permission denied"
                                      << 5 << "";
         QTest::newRow("unknown, net's words") << "net usershare add: something new\nmore" << 255
-                                             << "net usershare add: something new";
+                                              << "net usershare add: something new";
     }
     void classify() {
         QFETCH(QString, text);
@@ -64,8 +65,9 @@ private slots:
         QFETCH(QString, adviceHas);
         const ShareOutcome outcome = ClassifyNetFailure(text, 255);
         QCOMPARE(outcome.code, code);
-        QVERIFY2(adviceHas.isEmpty() ? outcome.advice.isEmpty() : outcome.advice.contains(adviceHas),
-                 qPrintable(outcome.advice));
+        QVERIFY2(
+            adviceHas.isEmpty() ? outcome.advice.isEmpty() : outcome.advice.contains(adviceHas),
+            qPrintable(outcome.advice));
     }
 
     void initTestCase() {
@@ -83,17 +85,28 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("folder");  // under f/, created unless "missing"
         QTest::addColumn<int>("code");
-        QTest::newRow("space and Chinese") << "共享 a" << "共享 a" << 0;
-        QTest::newRow("leading dash") << "-x" << "-x" << 0;
-        QTest::newRow("metacharacters in the path") << "meta" << "q'u\"o;t$e`|&*x" << 0;
-        QTest::newRow("dollar and quote in the name") << "a$b'c" << "plain" << 0;
-        QTest::newRow("semicolon in the name") << "a;b" << "plain" << 123;
-        QTest::newRow("star in the name") << "a*b" << "plain" << 123;
-        QTest::newRow("newline in the path") << "nl" << "a\nb" << 161;
-        QTest::newRow("missing folder") << "gone" << "missing" << 2116;
-        QTest::newRow("reserved") << "IPC$" << "plain" << 2118;
-        QTest::newRow("smb.conf share") << "DOCS" << "plain" << 2118;
-        QTest::newRow("local user's name") << "root" << "plain" << 2118;
+        QTest::newRow("space and Chinese") << "共享 a"
+                                           << "共享 a" << 0;
+        QTest::newRow("leading dash") << "-x"
+                                      << "-x" << 0;
+        QTest::newRow("metacharacters in the path") << "meta"
+                                                    << "q'u\"o;t$e`|&*x" << 0;
+        QTest::newRow("dollar and quote in the name") << "a$b'c"
+                                                      << "plain" << 0;
+        QTest::newRow("semicolon in the name") << "a;b"
+                                               << "plain" << 123;
+        QTest::newRow("star in the name") << "a*b"
+                                          << "plain" << 123;
+        QTest::newRow("newline in the path") << "nl"
+                                             << "a\nb" << 161;
+        QTest::newRow("missing folder") << "gone"
+                                        << "missing" << 2116;
+        QTest::newRow("reserved") << "IPC$"
+                                  << "plain" << 2118;
+        QTest::newRow("smb.conf share") << "DOCS"
+                                        << "plain" << 2118;
+        QTest::newRow("local user's name") << "root"
+                                           << "plain" << 2118;
         QTest::newRow("too long") << QString(255, 'n') << "plain" << 206;
     }
     void add() {
@@ -126,8 +139,10 @@ private slots:
     void configRefusals_data() {
         QTest::addColumn<QString>("setting");
         QTest::addColumn<QString>("adviceHas");
-        QTest::newRow("guests") << "usershare allow guests = no" << "usershare allow guests";
-        QTest::newRow("disabled") << "usershare max shares = 0" << "usershare max shares";
+        QTest::newRow("guests") << "usershare allow guests = no"
+                                << "usershare allow guests";
+        QTest::newRow("disabled") << "usershare max shares = 0"
+                                  << "usershare max shares";
     }
     void configRefusals() {
         if (!m_haveNet) QSKIP("Samba's net is not installed");

@@ -57,7 +57,9 @@ class ShareSetterDlgTest : public QObject {
                                 List()->CellText(r, 2)};
         return rows;
     }
-    void Command(int id) { Page()->ContextMenu()->findChild<QAction*>(QString::number(id))->trigger(); }
+    void Command(int id) {
+        Page()->ContextMenu()->findChild<QAction*>(QString::number(id))->trigger();
+    }
 
 private slots:
     void init() {
@@ -84,13 +86,20 @@ private slots:
     void shareNameFromPath_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("name");
-        QTest::newRow("last component") << "/data/music" << "music";
-        QTest::newRow("trailing separators") << "/data/music//" << "music";
-        QTest::newRow("root takes the drive rule") << "/" << "/盘";
-        QTest::newRow("only separators") << "//" << "/盘";
-        QTest::newRow("empty") << "" << "盘";
-        QTest::newRow("no separator") << "music" << "music";
-        QTest::newRow("metacharacters kept") << "/srv/中文 a;b$c'\"" << "中文 a;b$c'\"";
+        QTest::newRow("last component") << "/data/music"
+                                        << "music";
+        QTest::newRow("trailing separators") << "/data/music//"
+                                             << "music";
+        QTest::newRow("root takes the drive rule") << "/"
+                                                   << "/盘";
+        QTest::newRow("only separators") << "//"
+                                         << "/盘";
+        QTest::newRow("empty") << ""
+                               << "盘";
+        QTest::newRow("no separator") << "music"
+                                      << "music";
+        QTest::newRow("metacharacters kept") << "/srv/中文 a;b$c'\""
+                                             << "中文 a;b$c'\"";
     }
     void shareNameFromPath() {
         QFETCH(QString, path);
@@ -145,11 +154,16 @@ private slots:
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("choice");
         QTest::addColumn<QString>("afterTick");
-        QTest::newRow("0") << 0 << "无限制" << "无限制";
-        QTest::newRow("1") << 1 << "30分钟" << "29分59秒";
-        QTest::newRow("2") << 2 << "2小时" << "1小时59分59秒";
-        QTest::newRow("3") << 3 << "6小时" << "5小时59分59秒";
-        QTest::newRow("4") << 4 << "24小时" << "23小时59分59秒";
+        QTest::newRow("0") << 0 << "无限制"
+                           << "无限制";
+        QTest::newRow("1") << 1 << "30分钟"
+                           << "29分59秒";
+        QTest::newRow("2") << 2 << "2小时"
+                           << "1小时59分59秒";
+        QTest::newRow("3") << 3 << "6小时"
+                           << "5小时59分59秒";
+        QTest::newRow("4") << 4 << "24小时"
+                           << "23小时59分59秒";
     }
     void durations() {
         QFETCH(int, index);
@@ -220,8 +234,8 @@ private slots:
         Command(CShareSetterDlg::kIdMachineShares);
         Command(CShareSetterDlg::kIdMachineShares);
         QCOMPARE(RowTexts(), (Rows{{"Music", "/s/Music", "无限制"},
-                                  {"docs", "未知", "无限制"},
-                                  {"music", "未知", "无限制"}}));
+                                   {"docs", "未知", "无限制"},
+                                   {"music", "未知", "无限制"}}));
         QVERIFY(m_dir->ReadIni().contains(QStringLiteral("共享资源数=3")));
     }
 
