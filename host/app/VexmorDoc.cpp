@@ -19,7 +19,10 @@
 #include "host/tools/ToolListView.h"
 #include "host/tools/ToolManager.h"
 #include "host/tools/ToolOptionsDlg.h"
+#include "host/update/ComponentDlg.h"
+#include "host/update/UpdateDlg.h"
 #include "platform/DesktopServices.h"
+#include "platform/Modal.h"
 
 namespace vx {
 namespace {
@@ -144,9 +147,9 @@ void CVexmorDoc::OnSetMaxThreads() {
     SetMaxThreadsCommand(*m_taskManager, *m_hostOutput, frame->GetThreadCountList()->currentText());
 }
 
-// The component manager and the update dialog come with the update feature.
-void CVexmorDoc::OnComponentManage() {}
-void CVexmorDoc::OnUpdate() {}
+// Both without a parent, as the commands have always run them.
+void CVexmorDoc::OnComponentManage() { platform::RunModal(new CComponentDlg()); }
+void CVexmorDoc::OnUpdate() { platform::RunModal(new CUpdateDlg()); }
 
 void CVexmorDoc::OnHomePage() { platform::OpenUrl(QUrl(kHomePageUrl)); }
 

@@ -4,9 +4,9 @@
 
 namespace vx {
 
-// True when "更新文件数" in "更新升级" says an update is waiting. The online
-// upgrade dialog that applies it runs from here once it exists; until then
-// the update stays waiting.
+// When "更新文件数" in "更新升级" is not 0, runs the online upgrade dialog
+// modally, without a parent, and returns true once it has closed; otherwise
+// returns false at once.
 bool RunWaitingUpdate();
 
 }  // namespace vx

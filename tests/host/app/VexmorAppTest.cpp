@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,6 +31,13 @@ void Touch(const QString& path) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+}
+
+// A waiting update shows the online upgrade dialog: press its "取消".
+void CancelNextModal() {
+    QTimer::singleShot(0, [] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+    });
 }
 
 }  // namespace
@@ -107,6 +115,7 @@ private slots:
         QFETCH(bool, waiting);
         FakeProgramDir dir;
         if (!ini.isNull()) QVERIFY(dir.WriteIni(ini));
+        if (waiting) CancelNextModal();
         QCOMPARE(vx::RunWaitingUpdate(), waiting);
     }
 
@@ -162,7 +171,9 @@ private slots:
             dir.WriteIni("[组件管理]\r\n卸载组件=fx_pair.so;\r\n[更新升级]\r\n更新文件数=3\r\n"));
         {
             CVexmorApp app;
+            CancelNextModal();
             QVERIFY(app.InitInstance());
+            QVERIFY(dir.ReadIni().contains("更新文件数=3"));
             vx::CMainFrame* frame = app.Frame();
             QVERIFY(frame);
             QVERIFY(frame->isVisible());

@@ -1,0 +1,135 @@
+#include "host/update/ComponentDlg.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QPointer>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "host/frame/DialogTemplate.h"
+#include "host/update/ReportList.h"
+#include "host/update/UpdateDlg.h"
+#include "host/update/UpdateInfo.h"
+#include "platform/MessageBox.h"
+#include "platform/Modal.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramDir.h"
+#include "platform/VersionInfo.h"
+
+namespace vx {
+namespace {
+
+const QString kSection = QStringLiteral("组件管理");
+const QString kDisabledKey = QStringLiteral("禁用组件");
+const QString kUninstallKey = QStringLiteral("卸载组件");
+constexpr int kBuffer = 1024;
+const QString kEnabled = QStringLiteral("启用");
+const QString kDisabled = QStringLiteral("禁用");
+
+QString Read(const QString& key) {
+    return platform::ProfileFile::Settings().GetString(kSection, key, QString(), kBuffer);
+}
+
+void Write(const QString& key, const QString& value) {
+    platform::ProfileFile::Settings().WriteString(kSection, key, value);
+}
+
+}  // namespace
+
+CComponentDlg::CComponentDlg(QWidget* parent) : QDialog(parent) {
+    ApplyDialogTemplate(this, 173, QStringLiteral("组件管理"), 268, 177);
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+    m_list = MakeReportList(this, {{QStringLiteral("文件"), 100},
+                                   {QStringLiteral("描述"), 150},
+                                   {QStringLiteral("状态"), 60},
+                                   {QStringLiteral("版本号"), 80},
+                                   {QStringLiteral("作者"), 70}});
+    m_list->setGeometry(du::Rect(7, 7, 254, 144));
+    QPushButton* check =
+        MakeTemplateButton(this, 1004, QStringLiteral("检查更新"), du::Rect(107, 156, 50, 14));
+    QPushButton* uninstall =
+        MakeTemplateButton(this, 1005, QStringLiteral("卸载"), du::Rect(159, 156, 50, 14));
+    m_toggle = MakeTemplateButton(this, 1011, kEnabled, du::Rect(211, 156, 50, 14));
+
+    connect(m_list, &QTreeWidget::itemClicked, this, &CComponentDlg::OnListClick);
+    connect(check, &QPushButton::clicked, this, &CComponentDlg::OnCheckUpdate);
+    connect(uninstall, &QPushButton::clicked, this, &CComponentDlg::OnUninstall);
+    connect(m_toggle, &QPushButton::clicked, this, &CComponentDlg::OnToggle);
+    Fill();
+}
+
+void CComponentDlg::Fill() {
+    const QString disabled = Read(kDisabledKey);
+    const QDir dir(platform::GetProgramDir() + QStringLiteral("ToolDlls"));
+    for (const QFileInfo& file : dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Unsorted)) {
+        const QString name = file.fileName();
+        const QString lower = AsciiLower(name);
+        if (!lower.startsWith(QStringLiteral("vx_")) || !lower.endsWith(QStringLiteral(".so")))
+            continue;
+        QHash<QString, QString> block;
+        platform::ReadVersionStrings(file.filePath(),
+                                     QString::fromLatin1(platform::kVersionTranslation), &block);
+        new QTreeWidgetItem(m_list, {name, block.value(QStringLiteral("Comments")),
+                                     disabled.contains(name) ? kDisabled : kEnabled,
+                                     NormaliseVersionText(block.value(QStringLiteral("FileVersion"))),
+                                     block.value(QStringLiteral("CompanyName"))});
+    }
+}
+
+QTreeWidgetItem* CComponentDlg::SelectedRow() const {
+    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+void CComponentDlg::OnListClick() {
+    // The button names the action it would take on the clicked row.
+    if (QTreeWidgetItem* row = SelectedRow())
+        m_toggle->setText(row->text(2) == kEnabled ? kDisabled : kEnabled);
+}
+
+void CComponentDlg::OnToggle() {
+    QTreeWidgetItem* row = SelectedRow();
+    if (!row) return;
+    m_changed = true;
+    const QString name = row->text(0);
+    QString value = Read(kDisabledKey);
+    if (m_toggle->text() != kEnabled) {
+        if (!value.contains(name)) value += name + ';';
+        Write(kDisabledKey, value);
+        row->setText(2, kDisabled);
+        m_toggle->setText(kEnabled);
+    } else {
+        if (const qsizetype at = value.indexOf(name); at >= 0) value.remove(at, name.size() + 1);
+        Write(kDisabledKey, value);
+        row->setText(2, kEnabled);
+        m_toggle->setText(kDisabled);
+    }
+}
+
+void CComponentDlg::OnUninstall() {
+    QTreeWidgetItem* row = SelectedRow();
+    if (!row) return;
+    m_changed = true;
+    Write(kUninstallKey, Read(kUninstallKey) + row->text(0) + ';');
+    delete row;
+}
+
+void CComponentDlg::OnCheckUpdate() { platform::RunModal(new CUpdateDlg()); }
+
+void CComponentDlg::reject() {
+    m_rejecting = true;
+    QDialog::reject();
+    m_rejecting = false;
+}
+
+void CComponentDlg::closeEvent(QCloseEvent* event) {
+    if (m_changed && !m_rejecting) {
+        QPointer<CComponentDlg> self(this);
+        platform::ShowMessageBox(QStringLiteral("重新启动程序后生效"), this);
+        if (!self) return;
+    }
+    QDialog::closeEvent(event);
+}
+
+}  // namespace vx

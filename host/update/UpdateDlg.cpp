@@ -1,0 +1,125 @@
+#include "host/update/UpdateDlg.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "host/frame/DialogTemplate.h"
+#include "host/update/ReportList.h"
+#include "host/update/UpdateChecker.h"
+#include "host/update/UpdateSettings.h"
+#include "platform/MessageBox.h"
+#include "platform/ProfileFile.h"
+
+namespace vx {
+
+CUpdateDlg::CUpdateDlg(QWidget* parent) : QDialog(parent) {
+    ApplyDialogTemplate(this, 156, QStringLiteral("更新升级"), 273, 178);
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+    auto* label = new QLabel(QStringLiteral("URL"), this);
+    label->setGeometry(du::Rect(7, 10, 13, 8));
+    m_url = new QLineEdit(this);
+    SetControlId(m_url, 1010);
+    m_url->setGeometry(du::Rect(24, 7, 189, 14));
+    QPushButton* check =
+        MakeTemplateButton(this, 1004, QStringLiteral("检查更新"), du::Rect(216, 8, 50, 14));
+
+    m_list = MakeReportList(this, {{QStringLiteral("文件"), 120},
+                                   {QStringLiteral("类型"), 60},
+                                   {QStringLiteral("大小"), 60},
+                                   {QStringLiteral("主程序版本"), 80},
+                                   {QStringLiteral("新版本号"), 100},
+                                   {QStringLiteral("旧版本号"), 100},
+                                   {QStringLiteral("备注"), 200}});
+    m_list->setGeometry(du::Rect(7, 25, 259, 127));
+
+    m_status = new QLabel(this);
+    SetControlId(m_status, 1009);
+    m_status->setGeometry(du::Rect(7, 160, 147, 8));
+    m_upgrade = MakeTemplateButton(this, 1005, QStringLiteral("升级"), du::Rect(163, 157, 50, 14));
+    QPushButton* close =
+        MakeTemplateButton(this, 2, QStringLiteral("关闭"), du::Rect(216, 157, 50, 14));
+
+    connect(check, &QPushButton::clicked, this, &CUpdateDlg::OnCheckUpdate);
+    connect(m_upgrade, &QPushButton::clicked, this, &CUpdateDlg::OnUpgrade);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+    m_url->setText(platform::ProfileFile::Settings().GetString(
+        update_settings::kSection, update_settings::kUrlKey, CUpdateChecker::kDefaultUrl,
+        update_settings::kUrlBuffer));
+    m_upgrade->setEnabled(false);
+}
+
+CUpdateDlg::~CUpdateDlg() = default;
+
+void CUpdateDlg::ClearRows() {
+    m_list->clear();
+    m_records.clear();
+}
+
+void CUpdateDlg::OnCheckUpdate() {
+    ClearRows();
+    const QString url = m_url->text();
+    QList<ComponentRecord> found;
+    {
+        CUpdateChecker checker;
+        if (!checker.CheckUpdates(url, found)) {
+            m_status->setText(QStringLiteral("检查更新失败"));
+            return;
+        }
+    }
+    platform::ProfileFile::Settings().WriteString(update_settings::kSection, update_settings::kUrlKey,
+                                            url);
+    if (found.isEmpty()) {
+        m_status->setText(QStringLiteral("没有需要更新的文件"));
+        return;
+    }
+    for (const ComponentRecord& r : found) {
+        auto* row = new QTreeWidgetItem(
+            m_list, {r.fileName, r.kind, r.size, r.mainVersion, r.newVersion, r.oldVersion,
+                     r.remarks});
+        row->setCheckState(0, Qt::Checked);
+        m_records.append(r);
+    }
+    m_status->setText(QStringLiteral("共有%1个文件需要更新").arg(found.size()));
+    m_upgrade->setEnabled(true);
+}
+
+void CUpdateDlg::OnUpgrade() {
+    if (m_list->topLevelItemCount() == 0) {
+        platform::ShowMessageBox(QStringLiteral("没有需要更新的文件"), this);
+        return;
+    }
+    QList<int> ticked;
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i)
+        if (m_list->topLevelItem(i)->checkState(0) == Qt::Checked) ticked << i;
+    // Every row to be installed must suit this program, not only the first.
+    for (int i : ticked) {
+        const QString wanted = m_list->topLevelItem(i)->text(3);
+        if (wanted != CUpdateChecker::kMainProgramVersion) {
+            platform::ShowMessageBox(
+                QStringLiteral("文件对应的主程序版本与您现在所使用的主程序版本不一致，您需要升级到"
+                               "\r\n最新的主程序版本--Vexmor V%1")
+                    .arg(wanted),
+                this);
+            return;
+        }
+    }
+    platform::ProfileFile settings = platform::ProfileFile::Settings();
+    for (int n = 0; n < ticked.size(); ++n) {
+        const ComponentRecord& r = m_records[ticked[n]];
+        const QString section = update_settings::FileSection(n);
+        settings.WriteString(section, update_settings::kSourceKey, r.source);
+        settings.WriteString(section, update_settings::kTargetKey, r.target);
+    }
+    settings.WriteInt(update_settings::kSection, update_settings::kCountKey,
+                      static_cast<int>(ticked.size()));
+    QPointer<CUpdateDlg> self(this);
+    platform::ShowMessageBox(QStringLiteral("程序需要退出才能完成升级"), this);
+    if (self) accept();
+}
+
+}  // namespace vx

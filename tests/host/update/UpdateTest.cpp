@@ -1,0 +1,302 @@
+// The update check, the update dialog, the online upgrade and the component
+// dialog, against an HTTP server on 127.0.0.1 that the test starts, in a
+// private program directory with fixture plug-ins of known versions.
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "host/update/ComponentDlg.h"
+#include "host/update/OnlineUpgradeDlg.h"
+#include "host/update/UpdateChecker.h"
+#include "host/update/UpdateDlg.h"
+#include "platform/MessageBox.h"
+#include "platform/ProfileFile.h"
+#include "support/FakeHttpServer.h"
+#include "support/FakeProgramDir.h"
+
+using vx::ComponentRecord;
+
+namespace {
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+QByteArray Fixture(const QString& folder, const QString& file) {
+    return ReadFile(QStringLiteral(VX_FIXTURE_DIR "/") + folder + '/' + file);
+}
+
+QByteArray Page(const QString& entries) {
+    return vx::platform::ToGbk("<html>::BEGIN::" + entries + "::END::</html>");
+}
+
+QStringList Texts(QTreeWidget* list, int columns) {
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QStringList row;
+        for (int c = 0; c < columns; ++c) row << list->topLevelItem(i)->text(c);
+        rows << row.join('|');
+    }
+    return rows;
+}
+
+QString Ini(const QString& section, const QString& key) {
+    return vx::platform::ProfileFile::Settings().GetString(section, key, "<absent>", 4096);
+}
+
+}  // namespace
+
+class UpdateTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        // Everything goes to 127.0.0.1 directly, never through a proxy.
+        for (const char* v : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
+                              "all_proxy", "ALL_PROXY"})
+            qunsetenv(v);
+        QVERIFY(m_server.IsListening());
+        vx::platform::SetMessageBoxInterceptor([this](const QString& t) { m_boxes << t; });
+    }
+    void init() { m_boxes.clear(); }
+
+    void checksUpdates_data() {
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QStringList>("rows");  // name|kind|old version|target in ToolDlls
+        const QString e = "*1.72*%1*1KB*http://h/x.so*r#";
+        QTest::newRow("newer, name in other case")
+            << FakeHttpServer::Ok(Page("VX_FX.so" + e.arg("1.0.0.2"))) << true
+            << QStringList{"VX_FX.so|替换|1.0.0.1|VX_FX.so"};
+        QTest::newRow("equal dropped") << FakeHttpServer::Ok(Page("vx_fx.so" + e.arg("1.0.0.1")))
+                                       << true << QStringList{};
+        QTest::newRow("older dropped") << FakeHttpServer::Ok(Page("vx_fx.so" + e.arg("1.0.0.0")))
+                                       << true << QStringList{};
+        QTest::newRow("not installed")
+            << FakeHttpServer::Ok(Page("vx_new.so" + e.arg("1.0.0.0"))) << true
+            << QStringList{"vx_new.so|新增||vx_new.so"};
+        QTest::newRow("no version block")
+            << FakeHttpServer::Ok(Page("vx_plain.so" + e.arg("0.0.0.1"))) << true
+            << QStringList{"vx_plain.so|替换|0.0.0.0|vx_plain.so"};
+        QTest::newRow("chunked page")
+            << FakeHttpServer::Chunked(Page("vx_new.so" + e.arg("1"))) << true
+            << QStringList{"vx_new.so|新增||vx_new.so"};
+        QTest::newRow("404 with a page") << FakeHttpServer::Status(404, Page("vx_new.so" + e))
+                                         << false << QStringList{};
+        QTest::newRow("invalid markers") << FakeHttpServer::Ok("::END::::BEGIN::") << false
+                                         << QStringList{};
+        const QByteArray big = Page("vx_new.so" + e.arg("1")) + QByteArray(1 << 20, ' ');
+        QTest::newRow("over 1 MiB") << FakeHttpServer::Ok(big) << false << QStringList{};
+        QTest::newRow("over 1 MiB chunked") << FakeHttpServer::Chunked(big) << false
+                                            << QStringList{};
+    }
+    void checksUpdates() {
+        QFETCH(QByteArray, response);
+        QFETCH(bool, ok);
+        QFETCH(QStringList, rows);
+        FakeProgramDir dir;
+        QVERIFY(dir.AddFixture("version1", "fx_version1.so", "vx_fx.so"));
+        QVERIFY(dir.AddFixture("named", "fx_named.so", "vx_plain.so"));
+        m_server.Set("/check", response);
+        QList<ComponentRecord> found;
+        QCOMPARE(vx::CUpdateChecker().CheckUpdates(m_server.Url("/check"), found), ok);
+        QStringList got;
+        for (const ComponentRecord& r : found)
+            got << QStringList{r.fileName, r.kind, r.oldVersion,
+                               QString(r.target).remove(dir.PluginDir())}
+                       .join('|');
+        QCOMPARE(got, rows);
+    }
+
+    // The request the server sees, and schemes other than http refused.
+    void requestsWithoutCache() {
+        FakeProgramDir dir;
+        m_server.Set("/page", FakeHttpServer::Ok(Page("")));
+        QList<ComponentRecord> found;
+        QVERIFY(vx::CUpdateChecker().CheckUpdates(m_server.Url("/page"), found));
+        const QByteArray request = m_server.Requests().last();
+        QVERIFY(request.startsWith("GET /page HTTP/1.1\r\n"));
+        for (const char* header : {"\r\nAccept: */*\r\n", "\r\nPragma: no-cache\r\n",
+                                   "\r\nCache-Control: no-cache\r\n", "\r\nUser-Agent: Agent"})
+            QVERIFY2(request.contains(header), header);
+
+        QFile local(dir.Path() + "page.htm");
+        QVERIFY(local.open(QIODevice::WriteOnly) && local.write(Page("")) > 0);
+        local.close();
+        QVERIFY(!vx::CUpdateChecker().CheckUpdates(QUrl::fromLocalFile(local.fileName()).toString(),
+                                                   found));
+    }
+
+    // A failed check keeps the remembered URL; a good one replaces it; rows
+    // 1 and 2 of three ticked are scheduled as files 0 and 1.
+    void updateDialogSchedulesTickedRows() {
+        FakeProgramDir dir;
+        QVERIFY(dir.WriteIni("[更新升级]\r\n更新信息URL=http://127.0.0.1:1/old\r\n"));
+        const QString e = "*1.72*1*2KB*http://h/%1*r#";
+        m_server.Set("/three", FakeHttpServer::Ok(Page("a.so" + e.arg("a") + "b.so" + e.arg("b") +
+                                                        "c.so" + e.arg("c"))));
+        vx::CUpdateDlg dlg;
+        QCOMPARE(dlg.UrlEdit()->text(), QString("http://127.0.0.1:1/old"));
+        QVERIFY(!dlg.UpgradeButton()->isEnabled());
+        dlg.UrlEdit()->setText(m_server.Url("/missing"));
+        dlg.OnCheckUpdate();
+        QCOMPARE(dlg.Status()->text(), QString("检查更新失败"));
+        QCOMPARE(Ini("更新升级", "更新信息URL"), QString("http://127.0.0.1:1/old"));
+
+        dlg.UrlEdit()->setText(m_server.Url("/three"));
+        dlg.OnCheckUpdate();
+        QCOMPARE(dlg.Status()->text(), QString("共有3个文件需要更新"));
+        QCOMPARE(Ini("更新升级", "更新信息URL"), m_server.Url("/three"));
+        QCOMPARE(Texts(dlg.List(), 7),
+                 (QStringList{"a.so|新增|2KB|1.72|1||r", "b.so|新增|2KB|1.72|1||r",
+                              "c.so|新增|2KB|1.72|1||r"}));
+        dlg.List()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+        QSignalSpy accepted(&dlg, &QDialog::accepted);
+        dlg.OnUpgrade();
+        QCOMPARE(m_boxes, QStringList{"程序需要退出才能完成升级"});
+        QCOMPARE(accepted.size(), 1);
+        QCOMPARE(Ini("更新升级", "更新文件数"), QString("2"));
+        QCOMPARE(Ini("更新文件0", "原文件"), QString("http://h/b"));
+        QCOMPARE(Ini("更新文件0", "目标文件"), dir.PluginDir() + "b.so");
+        QCOMPARE(Ini("更新文件1", "原文件"), QString("http://h/c"));
+        QCOMPARE(Ini("更新文件2", "原文件"), QString("<absent>"));
+
+        vx::COnlineUpgradeDlg next;
+        QCOMPARE(Texts(next.List(), 1), (QStringList{"b.so", "c.so"}));
+    }
+
+    // Every ticked row must suit this program; unticked ones do not count.
+    void upgradeRefusesAnyTickedRowOfAnotherProgramVersion() {
+        FakeProgramDir dir;
+        m_server.Set("/mixed", FakeHttpServer::Ok(Page("a.so*1.72*1*1*u*r#b.so*1.80*1*1*u*r#"
+                                                       "c.so*1.71*1*1*u*r#")));
+        vx::CUpdateDlg dlg;
+        dlg.UrlEdit()->setText(m_server.Url("/mixed"));
+        dlg.OnCheckUpdate();
+        dlg.List()->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+        dlg.OnUpgrade();
+        QCOMPARE(m_boxes, QStringList{"文件对应的主程序版本与您现在所使用的主程序版本不一致，"
+                                      "您需要升级到\r\n最新的主程序版本--Vexmor V1.71"});
+        QCOMPARE(Ini("更新升级", "更新文件数"), QString("<absent>"));
+    }
+
+    // Row 0 is the case, row 1 a good new file that follows it.
+    void onlineUpgrade_data() {
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<QString>("target");  // in ToolDlls unless absolute
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QString>("progress");
+        QTest::addColumn<bool>("replaced");
+        const QByteArray v2 = Fixture("version2", "fx_version2.so");
+        QTest::newRow("replaced") << FakeHttpServer::Ok(v2) << "vx_fx.so" << true << "100.00%"
+                                  << true;
+        QTest::newRow("cut short") << FakeHttpServer::Truncated(1000, QByteArray(600, 'x'))
+                                   << "vx_fx.so" << true << "更新失败" << false;
+        QTest::newRow("new, cut short") << FakeHttpServer::Truncated(1000, QByteArray(600, 'x'))
+                                        << "vx_fx.so" << false << "更新失败" << false;
+        QTest::newRow("404") << FakeHttpServer::Status(404, v2) << "vx_fx.so" << true
+                             << "更新失败" << false;
+        QTest::newRow("no length") << FakeHttpServer::Chunked(v2) << "vx_fx.so" << true
+                                   << "更新失败" << false;
+        QTest::newRow("outside ToolDlls") << FakeHttpServer::Ok(v2) << "../vx_fx.so" << false
+                                          << "更新失败" << false;
+    }
+    void onlineUpgrade() {
+        QFETCH(QByteArray, response);
+        QFETCH(QString, target);
+        QFETCH(bool, installed);
+        QFETCH(QString, progress);
+        QFETCH(bool, replaced);
+        FakeProgramDir dir;
+        const QByteArray before = installed ? Fixture("version1", "fx_version1.so") : "<none>";
+        if (installed) QVERIFY(dir.AddFixture("version1", "fx_version1.so", target));
+        m_server.Set("/case", response);
+        m_server.Set("/good", FakeHttpServer::Ok("good"));
+        QVERIFY(dir.WriteIni(QString("[更新升级]\r\n更新文件数=2\r\n"
+                                     "[更新文件0]\r\n原文件=%1\r\n目标文件=%2\r\n"
+                                     "[更新文件1]\r\n原文件=%3\r\n目标文件=%4\r\n")
+                                 .arg(m_server.Url("/case"), dir.PluginDir() + target,
+                                      m_server.Url("/good"), dir.PluginDir() + "vx_new.so")));
+
+        vx::COnlineUpgradeDlg dlg;
+        QSignalSpy finished(&dlg, &QDialog::finished);
+        dlg.show();
+        dlg.findChild<QPushButton*>("1004")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+        QCOMPARE(dlg.List()->topLevelItem(0)->text(2), progress);
+        QCOMPARE(Texts(dlg.List(), 3).value(1), QString("vx_new.so|4B|100.00%"));
+        QCOMPARE(ReadFile(dir.PluginDir() + target),
+                 replaced ? Fixture("version2", "fx_version2.so") : before);
+        QCOMPARE(ReadFile(dir.PluginDir() + "vx_new.so"), QByteArray("good"));
+        QCOMPARE(QDir(dir.PluginDir()).entryList(QDir::Files).filter(QRegularExpression(
+                     "\\.(ov|part)$")),
+                 QStringList{});
+        QCOMPARE(Ini("更新升级", "更新文件数"), QString("0"));
+
+        dlg.OnUpgradeProgress(0, 1000, 500);
+        QCOMPARE(Texts(dlg.List(), 3).value(0).section('|', 1), QString("1000B|50.00%"));
+    }
+
+    // Only vx_ libraries are listed, with their version blocks; the toggle
+    // and "卸载" edit the settings and nothing else.
+    void componentDialog() {
+        FakeProgramDir dir;
+        QVERIFY(dir.AddFixture("version1", "fx_version1.so", "vx_fx.so"));
+        QVERIFY(dir.AddFixture("named", "fx_named.so", "VX_Plain.SO"));
+        QVERIFY(dir.AddFixture("named", "fx_named.so", "patrol.so"));
+        QVERIFY(QDir(dir.PluginDir()).mkdir("vx_dir.so"));
+        QVERIFY(dir.WriteIni("[组件管理]\r\n禁用组件=vx_b.so;VX_Plain.SO;\r\n卸载组件=x.so;\r\n"));
+
+        auto dlg = std::make_unique<vx::CComponentDlg>();
+        QStringList rows = Texts(dlg->List(), 5);
+        rows.sort();
+        QCOMPARE(rows, (QStringList{"VX_Plain.SO||禁用||", "vx_fx.so|版本测试|启用|1.0.0.1|Vexmor 测试"}));
+        auto select = [&](const QString& name) {
+            QTreeWidgetItem* row = dlg->List()->findItems(name, Qt::MatchExactly).value(0);
+            QVERIFY(row);
+            dlg->List()->setCurrentItem(row);
+            dlg->OnListClick();
+        };
+        select("VX_Plain.SO");
+        QCOMPARE(dlg->ToggleButton()->text(), QString("启用"));
+        dlg->OnToggle();
+        QCOMPARE(Ini("组件管理", "禁用组件"), QString("vx_b.so;"));
+        QCOMPARE(dlg->ToggleButton()->text(), QString("禁用"));
+        select("vx_fx.so");
+        QCOMPARE(dlg->ToggleButton()->text(), QString("禁用"));
+        dlg->OnToggle();
+        dlg->ToggleButton()->setText("禁用");
+        dlg->OnToggle();  // already listed: not added twice
+        QCOMPARE(Ini("组件管理", "禁用组件"), QString("vx_b.so;vx_fx.so;"));
+        dlg->OnUninstall();
+        QCOMPARE(Ini("组件管理", "卸载组件"), QString("x.so;vx_fx.so;"));
+        QCOMPARE(dlg->List()->topLevelItemCount(), 1);
+        QVERIFY(QFile::exists(dir.PluginDir() + "vx_fx.so"));
+
+        // Esc says nothing; the close box after a change says it needs a restart.
+        dlg->show();
+        QTest::keyClick(dlg.get(), Qt::Key_Escape);
+        QVERIFY(m_boxes.isEmpty());
+        dlg->show();
+        dlg->close();
+        QCOMPARE(m_boxes, QStringList{"重新启动程序后生效"});
+
+        m_boxes.clear();
+        dlg = std::make_unique<vx::CComponentDlg>();
+        QCOMPARE(dlg->List()->topLevelItemCount(), 2);  // still on disk until the next start
+        dlg->show();
+        dlg->close();
+        QVERIFY(m_boxes.isEmpty());
+    }
+
+private:
+    FakeHttpServer m_server;
+    QStringList m_boxes;
+};
+
+QTEST_MAIN(UpdateTest)
+#include "UpdateTest.moc"
