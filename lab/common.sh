@@ -6,10 +6,23 @@ VXLAB_PREFIX=vxlab
 VXLAB_ROOT=/run/vxlab
 VXLAB_NET=10.213.7
 # Host number -> role. The workstation is .1; .200 stays unused on purpose.
-VXLAB_HOSTS=(2 3 4 5 6 7 8 9)
-declare -A VXLAB_ROLE=([2]=smb [3]=arponly [4]=flap [5]=late [6]=plain [7]=plain [8]=usershare [9]=plain)
+VXLAB_HOSTS=(2 3 4 5 6 7 8 9 10 11 12)
+declare -A VXLAB_ROLE=([2]=smb [3]=arponly [4]=flap [5]=late [6]=plain [7]=plain [8]=usershare [9]=plain
+                       [10]=smbdrop [11]=smbdrop [12]=smbdrop)
 VXLAB_LATE_DELAY_MS=300
 VXLAB_UNUSED=200
+
+# smbdrop hosts answer ARP but send nothing back to SMB (445, 139): a
+# connect there hangs until the client gives up, as with a firewall that
+# drops. Routing rules, not netfilter, so no firewall tool is needed.
+vxlab_smbdrop() { # on|off namespace
+    local port
+    for port in 445 139; do
+        ip -n "$2" rule del ipproto tcp sport "$port" blackhole 2>/dev/null || true
+        [ "$1" = on ] && ip -n "$2" rule add ipproto tcp sport "$port" blackhole
+    done
+    return 0
+}
 
 # Every script starts here: options (--id, the rest into VXLAB_ARGS), root.
 vxlab_start() {

@@ -27,6 +27,7 @@ echo "VXLAB_UNUSED_ADDR=$VXLAB_NET.$VXLAB_UNUSED"
 echo "VXLAB_LATE_DELAY_MS=$VXLAB_LATE_DELAY_MS"
 echo "VXLAB_SMB_SHARES=\"docs music\""
 live="$VXLAB_NET.1"
+smbdrop=""
 for n in "${VXLAB_HOSTS[@]}"; do
     ns=$(vxlab_ns "h$n")
     role=${VXLAB_ROLE[$n]}
@@ -44,6 +45,7 @@ for n in "${VXLAB_HOSTS[@]}"; do
         echo "VXLAB_${key}_NS=$ns"
         ;;
     esac
+    [ "$role" = smbdrop ] && smbdrop="$smbdrop${smbdrop:+ }$VXLAB_NET.$n"
     case $role in
     smb | usershare)
         # For SMB_CONF_PATH / net -s: the host's private configuration.
@@ -53,3 +55,4 @@ for n in "${VXLAB_HOSTS[@]}"; do
 done
 echo "VXLAB_HOSTS=\"${VXLAB_HOSTS[*]}\""
 echo "VXLAB_LIVE_ADDRS=\"$live\""
+echo "VXLAB_SMBDROP_ADDRS=\"$smbdrop\""

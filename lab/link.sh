@@ -1,15 +1,29 @@
 #!/usr/bin/env bash
-# Takes the lab's "flap" host off the LAN and back:
-#   lab/link.sh down|up [--id ID]
+# Changes what the lab's hosts do on the LAN:
+#   lab/link.sh down|up [--id ID]         the flap host's link
+#   lab/link.sh smbdrop on|off [--id ID]  the smbdrop hosts drop SMB traffic
+#                                         (on, as up.sh leaves them) or refuse
+#                                         it at once like any host without SMB
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
 vxlab_start "$@"
 what=${VXLAB_ARGS[0]:-}
 case "$what" in
-up | down) ;;
-*) echo "usage: lab/link.sh down|up [--id ID]" >&2; exit 2 ;;
+up | down) role=flap ;;
+smbdrop) role=smbdrop ;;
+*) echo "usage: lab/link.sh down|up|smbdrop on|off [--id ID]" >&2; exit 2 ;;
 esac
+if [ "$role" = smbdrop ]; then
+    case "${VXLAB_ARGS[1]:-}" in
+    on | off) ;;
+    *) echo "usage: lab/link.sh smbdrop on|off [--id ID]" >&2; exit 2 ;;
+    esac
+    for n in "${VXLAB_HOSTS[@]}"; do
+        [ "${VXLAB_ROLE[$n]}" = smbdrop ] && vxlab_smbdrop "${VXLAB_ARGS[1]}" "$(vxlab_ns "h$n")"
+    done
+    exit 0
+fi
 for n in "${VXLAB_HOSTS[@]}"; do
     if [ "${VXLAB_ROLE[$n]}" = flap ]; then
         ip -n "$(vxlab_ns "h$n")" link set eth0 "$what"

@@ -5,7 +5,8 @@
 #   vxlab-<id>-hN   hosts 10.213.7.N/24, roles in common.sh:
 #                   smb (smbd, guest shares "docs" and "music"), arponly,
 #                   flap (link.sh takes its link down and up), late (ARP
-#                   answered ~300 ms late by late_arp), plain
+#                   answered ~300 ms late by late_arp), smbdrop (SMB traffic
+#                   dropped; link.sh smbdrop turns that off and on), plain
 # Nothing is attached to the machine's own namespace. A lab of the same id
 # that is already there (or left over) is removed first.
 #   lab/up.sh [--id ID]       exit 77 when the machine cannot host a lab
@@ -77,6 +78,9 @@ for n in "${VXLAB_HOSTS[@]}"; do
     ns=$(vxlab_ns "h$n")
     role=${VXLAB_ROLE[$n]}
     case "$role" in
+    smbdrop)
+        vxlab_smbdrop on "$ns"
+        ;;
     late)
         # The kernel stays quiet (8: never answer); late_arp answers instead.
         ip netns exec "$ns" sysctl -qw net.ipv4.conf.all.arp_ignore=8 net.ipv4.conf.eth0.arp_ignore=8

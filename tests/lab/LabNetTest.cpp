@@ -23,15 +23,24 @@ using vx::lab::Lab;
 
 namespace {
 
-const char* ModeName(int mode) { return mode == int(ResolveMode::RawArp) ? "raw" : "neigh"; }
+const char* ModeName(int mode) {
+    switch (ResolveMode(mode)) {
+    case ResolveMode::RawArp: return "raw";
+    case ResolveMode::Helper: return "helper";
+    case ResolveMode::NeighbourTable: return "neigh";
+    default: return "auto";
+    }
+}
 
 // The neighbour-table mode would otherwise answer from what an earlier row
 // left in the table.
 void ForgetNeighbours() { vx::lab::RunCommand({"ip", "neigh", "flush", "dev", "eth0"}); }
 
+// Every route this process can take: an unprivileged one has no raw socket
+// of its own.
 void AddModeRows(const std::function<void(int, const char*)>& add) {
-    for (int mode : {int(ResolveMode::RawArp), int(ResolveMode::NeighbourTable)})
-        add(mode, ModeName(mode));
+    for (ResolveMode mode : {ResolveMode::RawArp, ResolveMode::Helper, ResolveMode::NeighbourTable})
+        if (mode != ResolveMode::RawArp || CanUseRawArp()) add(int(mode), ModeName(int(mode)));
 }
 
 int HostWithRole(const QString& role) {
@@ -80,7 +89,7 @@ bool DropNetRaw() {
 // process-default ResolveMac, one "address mac|-" line each.
 int UnprivilegedChild(int argc, char** argv) {
     if (!DropNetRaw()) return 3;
-    std::printf("raw=%d\n", CanUseRawArp() ? 1 : 0);
+    std::printf("raw=%d route=%s\n", CanUseRawArp() ? 1 : 0, ModeName(int(ActiveRoute())));
     for (int i = 2; i < argc; ++i) {
         QString mac;
         const bool ok = ResolveMac(QString::fromLatin1(argv[i]), mac, 1000);
@@ -216,23 +225,35 @@ private slots:
             QCOMPARE(found.value(Lab().HostValue(n, "ADDR")), Lab().HostValue(n, "MAC"));
     }
 
-    // Without CAP_NET_RAW the default mode falls back to the neighbour table
-    // and still finds the hosts (and the late one).
+    // Without CAP_NET_RAW the helper resolves; without the helper too, the
+    // neighbour table. Both find the hosts (and the late one).
+    void withoutRawCapability_data() {
+        QTest::addColumn<QString>("helper");
+        QTest::addColumn<QString>("route");
+        QTest::newRow("helper") << QString() << "helper";
+        QTest::newRow("no helper") << "/nonexistent/vx-arp" << "neigh";
+    }
     void withoutRawCapability() {
+        QFETCH(QString, helper);
+        QFETCH(QString, route);
+        if (!CanUseRawArp()) QSKIP("drops a capability this process does not have");
         ForgetNeighbours();
+        const QByteArray saved = qgetenv("VX_ARP_HELPER");
+        if (!helper.isEmpty()) qputenv("VX_ARP_HELPER", helper.toLocal8Bit());
         const int late = HostWithRole("late");
         const QStringList addresses = {Lab().HostValue(HostWithRole("plain"), "ADDR"),
                                        Lab().HostValue(late, "ADDR"),
                                        Lab().Value("VXLAB_UNUSED_ADDR")};
         QString out;
-        QCOMPARE(vx::lab::RunCommand(
-                     QStringList{QCoreApplication::applicationFilePath(), "--unprivileged-child"} +
-                         addresses,
-                     &out),
-                 0);
+        const int rc = vx::lab::RunCommand(
+            QStringList{QCoreApplication::applicationFilePath(), "--unprivileged-child"} + addresses,
+            &out);
+        if (saved.isEmpty()) qunsetenv("VX_ARP_HELPER");
+        else qputenv("VX_ARP_HELPER", saved);
+        QCOMPARE(rc, 0);
         const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 4);
-        QCOMPARE(lines[0], QStringLiteral("raw=0"));
+        QCOMPARE(lines[0], "raw=0 route=" + route);
         QCOMPARE(lines[1], addresses[0] + " " + Lab().HostValue(HostWithRole("plain"), "MAC"));
         QCOMPARE(lines[2], addresses[1] + " " + Lab().HostValue(late, "MAC"));
         QCOMPARE(lines[3], addresses[2] + " -");
@@ -245,6 +266,7 @@ private slots:
         QTest::newRow("smb host") << "smb" << QStringList{"docs", "music"} << 3500;
         QTest::newRow("no SMB server") << "arponly" << QStringList{} << 1000;
         QTest::newRow("late host") << "late" << QStringList{} << 3500;
+        QTest::newRow("SMB dropped") << "smbdrop" << QStringList{} << 3300;
     }
     void listsShares() {
         QFETCH(QString, role);
@@ -270,6 +292,33 @@ private slots:
         QCOMPARE(names, (QStringList{"kept", "docs", "music"}));
         EnumHostShares(Lab().Value("VXLAB_ARPONLY_ADDR"), names);
         QCOMPARE(names, (QStringList{"kept", "docs", "music"}));
+    }
+
+    // Hosts that drop SMB cost one bound however many there are: listings
+    // run side by side, and the others' answers are not held up.
+    void listingsAreParallelAndBounded() {
+        QStringList hosts = Lab().Value("VXLAB_SMBDROP_ADDRS").split(' ', Qt::SkipEmptyParts);
+        QVERIFY(hosts.size() >= 3);
+        hosts << Lab().Value("VXLAB_SMB_ADDR") << Lab().Value("VXLAB_ARPONLY_ADDR");
+        std::vector<QStringList> got(size_t(hosts.size()));
+        std::vector<qint64> took(size_t(hosts.size()));
+        QElapsedTimer t;
+        t.start();
+        std::vector<std::thread> threads;
+        for (int i = 0; i < hosts.size(); ++i)
+            threads.emplace_back([&, i] {
+                got[size_t(i)] = ListHostShares(hosts[i], 3000);
+                took[size_t(i)] = t.elapsed();
+            });
+        for (auto& th : threads) th.join();
+        QVERIFY2(t.elapsed() < 3300, qPrintable(QString::number(t.elapsed())));
+        for (int i = 0; i < hosts.size() - 2; ++i) {
+            QVERIFY(got[size_t(i)].isEmpty());
+            QVERIFY2(took[size_t(i)] >= 2900, qPrintable(QString::number(took[size_t(i)])));
+        }
+        QCOMPARE(got[size_t(hosts.size() - 2)], (QStringList{"docs", "music"}));
+        const qint64 smbTook = took[size_t(hosts.size() - 2)];
+        QVERIFY2(smbTook < 2000, qPrintable(QString::number(smbTook)));
     }
 
     void concurrentShareListings() {

@@ -34,7 +34,11 @@ const LabFacts& Lab();
 // returns its exit code.
 int RunLabScript(const QString& script, const QStringList& args = {});
 
-// Runs `command` (argument vector, no shell) and returns its exit code.
+// Runs `command` (argument vector, no shell) and returns its exit code. In a
+// test that runs as an unprivileged user (VX_LAB_USER) the root process that
+// started it runs the command instead, if it is one of the few a lab test may
+// ask for (the lab scripts env.sh and link.sh, flushing and tuning the
+// workstation's neighbour table); anything else is refused with 126.
 int RunCommand(const QStringList& command, QString* output = nullptr);
 
 // Entry point of a lab test. Outside the lab: exit 77 (skip) without root or
@@ -43,6 +47,9 @@ int RunCommand(const QStringList& command, QString* output = nullptr);
 // Inside: refuse (exit 1) unless this machine's first IPv4 address is a lab
 // address, set HOME to a temporary folder (libsmbclient reads ~/.smb), load
 // the facts and call `run`.
+// With VX_LAB_USER=nobody the test itself runs as nobody (setpriv, no
+// capability), as a desktop user would: the root process gives the ARP
+// helper its file capability, starts the test and runs its lab commands.
 int LabMain(int argc, char** argv, const std::function<int(int, char**)>& run,
             const QString& nodeKey = QStringLiteral("VXLAB_WS_NS"));
 
