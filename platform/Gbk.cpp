@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -40,13 +41,25 @@ QByteArray Convert(const char* to, const char* from, const QByteArray& in, const
     return out;
 }
 
+// Below 0x80 code page 936 is ASCII. Most settings lines are, and a large file
+// is read in moments when they skip the converter.
+bool IsAscii(const QString& text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+bool IsAscii(const QByteArray& bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
 }  // namespace
 
 QByteArray ToGbk(const QString& text) {
+    if (IsAscii(text)) return text.toLatin1();
     return Convert("GBK", "UTF-8", text.toUtf8(), "?");
 }
 
 QString FromGbk(const QByteArray& bytes) {
+    if (IsAscii(bytes)) return QString::fromLatin1(bytes);
     return QString::fromUtf8(Convert("UTF-8", "GBK", bytes, "\xEF\xBF\xBD"));
 }
 

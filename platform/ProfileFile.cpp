@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstring>
 #include <optional>
 
 #include "platform/Gbk.h"
@@ -17,40 +18,38 @@
 namespace vx::platform {
 namespace {
 
-// Splits file bytes into lines without their "\n" or "\r\n". GBK never uses
-// either byte inside a character, so splitting before decoding is exact.
-QList<QByteArray> SplitLines(const QByteArray& bytes) {
-    QList<QByteArray> lines = bytes.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-    for (QByteArray& l : lines)
-        if (l.endsWith('\r')) l.chop(1);
-    return lines;
-}
-
-QStringList ReadLines(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    QStringList lines;
-    for (const QByteArray& raw : SplitLines(f.readAll())) lines << FromGbk(raw);
-    return lines;
-}
-
-// One line of a file being edited. A line read from the file keeps its bytes
-// and is written back with exactly those bytes unless an edit replaces it:
-// bytes that are not GBK (a line saved by a UTF-8 editor, a stray byte) would
-// not survive decoding and encoding again.
-struct EditLine {
-    QString text;
-    QByteArray raw;
-    bool fromFile = false;
-
-    explicit EditLine(QString t) : text(std::move(t)) {}
-    EditLine(QString t, QByteArray r) : text(std::move(t)), raw(std::move(r)), fromFile(true) {}
-    QByteArray Bytes() const { return fromFile ? raw : ToGbk(text); }
+// One line of the file: its bytes without "\n" or "\r\n", and where it and
+// the next line begin. GBK never uses either byte inside a character, so lines
+// are found before anything is decoded, and only lines that matter to a call
+// are decoded at all: a settings file of tens of megabytes (a corrupt one, a
+// runaway writer) costs one pass over its bytes, not an object per line.
+struct Line {
+    QByteArrayView raw;
+    qsizetype begin = 0;
+    qsizetype next = 0;
 };
 
-const QString& TextOf(const QString& line) { return line; }
-const QString& TextOf(const EditLine& line) { return line.text; }
+// Calls fn(line) for each line in order while it returns true. A final "\n"
+// ends the last line rather than starting an empty one.
+template <typename Fn>
+void ForEachLine(const QByteArray& bytes, Fn fn) {
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        const qsizetype nl = bytes.indexOf('\n', pos);
+        const qsizetype end = nl < 0 ? bytes.size() : nl;
+        Line line{QByteArrayView(bytes.constData() + pos, end - pos), pos,
+                  nl < 0 ? bytes.size() : nl + 1};
+        if (line.raw.endsWith('\r')) line.raw.chop(1);
+        if (!fn(line)) return;
+        pos = line.next;
+    }
+}
+
+QString Decode(QByteArrayView raw) { return FromGbk(raw.toByteArray()); }
+
+bool Holds(QByteArrayView raw, char c) {
+    return std::memchr(raw.data(), c, static_cast<size_t>(raw.size())) != nullptr;
+}
 
 bool SameName(const QString& a, const QString& b) {
     // ASCII case-insensitive, as the platform's profile functions compare.
@@ -87,44 +86,69 @@ QString ValueOf(const QString& line) {
     return v;
 }
 
-// Index range [begin, end) of the section's body lines; begin = header index.
-struct SectionRange {
-    qsizetype header = -1;
-    qsizetype end = -1;
-};
-
-template <typename Lines>
-SectionRange FindSection(const Lines& lines, const QString& section) {
-    SectionRange r;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        auto name = SectionName(TextOf(lines[i]));
-        if (!name) continue;
-        if (r.header >= 0) {
-            r.end = i;
-            return r;
-        }
-        if (SameName(*name, section.trimmed())) r.header = i;
-    }
-    if (r.header >= 0) r.end = lines.size();
-    return r;
+// A header needs both brackets and a key line an '='; GBK's trail bytes
+// never take the value of '=' and only sometimes of a bracket, so these bytes
+// rule lines out before any decoding.
+std::optional<QString> SectionNameOf(QByteArrayView raw) {
+    if (!Holds(raw, '[') || !Holds(raw, ']')) return std::nullopt;
+    return SectionName(Decode(raw));
 }
 
-template <typename Lines>
-qsizetype FindKey(const Lines& lines, const SectionRange& r, const QString& key) {
-    for (qsizetype i = r.header + 1; i < r.end; ++i) {
-        auto k = KeyName(TextOf(lines[i]));
-        if (k && SameName(*k, key.trimmed())) return i;
-    }
-    return -1;
+std::optional<QString> KeyNameOf(QByteArrayView raw) {
+    if (!Holds(raw, '=')) return std::nullopt;
+    return KeyName(Decode(raw));
+}
+
+// Where the first section of a name lies: its header line and the end of its
+// body (the next header, or the end of the file), as byte offsets.
+struct SectionPlace {
+    qsizetype header = -1;
+    qsizetype body = -1;
+    qsizetype end = -1;
+    bool found() const { return header >= 0; }
+};
+
+// Finds the section and calls fn(line) for each line of its body while fn
+// returns true. The place's end is only known when fn never stopped.
+template <typename Fn>
+SectionPlace WalkSection(const QByteArray& bytes, const QString& section, Fn fn) {
+    SectionPlace place;
+    const QString wanted = section.trimmed();
+    bool walking = true;
+    ForEachLine(bytes, [&](const Line& line) {
+        if (auto name = SectionNameOf(line.raw)) {
+            if (place.found()) {
+                place.end = line.begin;
+                return false;
+            }
+            if (SameName(*name, wanted)) {
+                place.header = line.begin;
+                place.body = line.next;
+            }
+            return true;
+        }
+        if (place.found() && walking) walking = fn(line);
+        return walking || !place.found();
+    });
+    if (place.found() && walking && place.end < 0) place.end = bytes.size();
+    return place;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 std::optional<QString> Lookup(const QString& path, const QString& section, const QString& key) {
-    QStringList lines = ReadLines(path);
-    SectionRange r = FindSection(lines, section);
-    if (r.header < 0) return std::nullopt;
-    qsizetype k = FindKey(lines, r, key);
-    if (k < 0) return std::nullopt;
-    return ValueOf(lines[k]);
+    std::optional<QString> value;
+    const QString wanted = key.trimmed();
+    WalkSection(ReadAll(path), section, [&](const Line& line) {
+        auto k = KeyNameOf(line.raw);
+        if (!k || !SameName(*k, wanted)) return true;
+        value = ValueOf(Decode(line.raw));
+        return false;
+    });
+    return value;
 }
 
 // Holds an exclusive flock on the directory of the settings file for the
@@ -153,22 +177,72 @@ private:
 
 bool FitsOneLine(const QString& text) { return !text.contains('\n') && !text.contains('\r'); }
 
+// An edit of the file: the lines that begin in [from, to) give way to
+// `lines` (GBK, each ended by "\r\n"); from == to inserts before the line
+// that begins there, or appends at the end of the file.
+struct Splice {
+    qsizetype from = 0;
+    qsizetype to = 0;
+    QByteArray lines;
+};
+
+QByteArray Apply(const QByteArray& bytes, const Splice& splice) {
+    // Each line grows by at most two bytes ("\r\n" for a missing or bare
+    // "\n" end). Written through a pointer: a file of millions of short lines
+    // is written in moments, not seconds of appends.
+    QByteArray out(bytes.size() + bytes.count('\n') + 2 + splice.lines.size(), Qt::Uninitialized);
+    char* at = out.data();
+    const auto put = [&at](QByteArrayView v) {
+        if (v.isEmpty()) return;
+        std::memcpy(at, v.data(), static_cast<size_t>(v.size()));
+        at += v.size();
+    };
+    bool placed = false;
+    ForEachLine(bytes, [&](const Line& line) {
+        if (line.begin == splice.from) {
+            put(splice.lines);
+            placed = true;
+        }
+        if (line.begin < splice.from || line.begin >= splice.to) {
+            put(line.raw);
+            put("\r\n");
+        }
+        return true;
+    });
+    if (!placed) put(splice.lines);
+    out.truncate(at - out.constData());
+    return out;
+}
+
+QByteArray LineOf(const QString& text) { return ToGbk(text) + "\r\n"; }
+
+// Reads the file, asks `edit` for a splice (none: nothing to change) and
+// replaces the file with the result.
 template <typename Edit>
 bool Rewrite(const QString& path, Edit edit) {
     DirLock lock(path);
-    QList<EditLine> lines;
-    if (QFile in(path); in.open(QIODevice::ReadOnly))
-        for (const QByteArray& raw : SplitLines(in.readAll()))
-            lines.append(EditLine(FromGbk(raw), raw));
-    if (!edit(lines)) return true;  // nothing to change
     QByteArray bytes;
-    for (const EditLine& l : lines) {
-        bytes += l.Bytes();
-        bytes += "\r\n";
+    QFile in(path);
+    if (in.open(QIODevice::ReadOnly)) {
+        bytes = in.readAll();
+        // A file that is there but cannot be read whole must not be replaced
+        // by what little was read: every other setting would go with it.
+        if (in.error() != QFileDevice::NoError) return false;
+    } else if (QFileInfo::exists(path)) {
+        return false;
     }
+    const std::optional<Splice> splice = edit(bytes);
+    if (!splice) return true;  // nothing to change
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly)) return false;
-    out.write(bytes);
+    const QByteArray data = Apply(bytes, *splice);
+    // QSaveFile buffers, and when its final flush is cut short (disk full,
+    // file size limit) commit() still renames the cut-off file over the whole
+    // one. Flush and sync here and give up on any failure instead.
+    if (out.write(data) != data.size() || !out.flush() || ::fsync(out.handle()) != 0) {
+        out.cancelWriting();
+        return false;
+    }
     return out.commit();
 }
 
@@ -208,12 +282,11 @@ int ProfileFile::GetInt(const QString& section, const QString& key, int defaultV
 }
 
 QStringList ProfileFile::GetKeys(const QString& section) const {
-    QStringList lines = ReadLines(m_path);
-    SectionRange r = FindSection(lines, section);
     QStringList keys;
-    if (r.header < 0) return keys;
-    for (qsizetype i = r.header + 1; i < r.end; ++i)
-        if (auto k = KeyName(lines[i]); k && !k->isEmpty()) keys << *k;
+    WalkSection(ReadAll(m_path), section, [&](const Line& line) {
+        if (auto k = KeyNameOf(line.raw); k && !k->isEmpty()) keys << *k;
+        return true;
+    });
     return keys;
 }
 
@@ -222,23 +295,28 @@ bool ProfileFile::WriteString(const QString& section, const QString& key, const 
     if (section.contains(']') || key.contains('=') || key.trimmed().isEmpty() ||
         key.trimmed().startsWith('['))
         return false;
-    return Rewrite(m_path, [&](QList<EditLine>& lines) {
-        const QString entry = key.trimmed() + '=' + value;
-        SectionRange r = FindSection(lines, section);
-        if (r.header < 0) {
-            lines << EditLine('[' + section.trimmed() + ']') << EditLine(entry);
+    return Rewrite(m_path, [&](const QByteArray& bytes) -> std::optional<Splice> {
+        const QByteArray entry = LineOf(key.trimmed() + '=' + value);
+        const QString wanted = key.trimmed();
+        Line found;
+        bool hasKey = false;
+        // After the section's last non-blank line, so blank separators stay
+        // between sections.
+        qsizetype insertAt = -1;
+        SectionPlace place = WalkSection(bytes, section, [&](const Line& line) {
+            if (auto k = KeyNameOf(line.raw); k && SameName(*k, wanted)) {
+                found = line;
+                hasKey = true;
+                return false;
+            }
+            if (!Decode(line.raw).trimmed().isEmpty()) insertAt = line.next;
             return true;
-        }
-        qsizetype k = FindKey(lines, r, key);
-        if (k >= 0) {
-            lines[k] = EditLine(entry);
-            return true;
-        }
-        // After the section's last non-blank line, so blank separators stay between sections.
-        qsizetype at = r.end;
-        while (at > r.header + 1 && lines[at - 1].text.trimmed().isEmpty()) --at;
-        lines.insert(at, EditLine(entry));
-        return true;
+        });
+        if (!place.found())
+            return Splice{bytes.size(), bytes.size(), LineOf('[' + section.trimmed() + ']') + entry};
+        if (hasKey) return Splice{found.begin, found.next, entry};
+        if (insertAt < 0) insertAt = place.body;
+        return Splice{insertAt, insertAt, entry};
     });
 }
 
@@ -247,22 +325,24 @@ bool ProfileFile::WriteInt(const QString& section, const QString& key, int value
 }
 
 bool ProfileFile::DeleteKey(const QString& section, const QString& key) {
-    return Rewrite(m_path, [&](QList<EditLine>& lines) {
-        SectionRange r = FindSection(lines, section);
-        if (r.header < 0) return false;
-        qsizetype k = FindKey(lines, r, key);
-        if (k < 0) return false;
-        lines.removeAt(k);
-        return true;
+    return Rewrite(m_path, [&](const QByteArray& bytes) -> std::optional<Splice> {
+        const QString wanted = key.trimmed();
+        std::optional<Splice> splice;
+        WalkSection(bytes, section, [&](const Line& line) {
+            auto k = KeyNameOf(line.raw);
+            if (!k || !SameName(*k, wanted)) return true;
+            splice = Splice{line.begin, line.next, {}};
+            return false;
+        });
+        return splice;
     });
 }
 
 bool ProfileFile::DeleteSection(const QString& section) {
-    return Rewrite(m_path, [&](QList<EditLine>& lines) {
-        SectionRange r = FindSection(lines, section);
-        if (r.header < 0) return false;
-        lines.remove(r.header, r.end - r.header);
-        return true;
+    return Rewrite(m_path, [&](const QByteArray& bytes) -> std::optional<Splice> {
+        SectionPlace place = WalkSection(bytes, section, [](const Line&) { return true; });
+        if (!place.found()) return std::nullopt;
+        return Splice{place.header, place.end, {}};
     });
 }
 

@@ -12,6 +12,10 @@
 //    line, garbage included, as it was;
 //  - the file is GBK text on disk; every write replaces it atomically
 //    (temporary file + rename), so a crash mid-write leaves the old file whole;
+//    a write the disk cuts short, or over a file that cannot be read whole,
+//    fails (false) and leaves the old file as it was;
+//  - a call costs one pass over the file's bytes; only the lines it needs are
+//    decoded, so a huge or corrupt file stays usable;
 //  - writers serialise on an flock of the file's directory, which holds across
 //    the host and the plug-ins (each with its own copy of this code) and
 //    across processes.
