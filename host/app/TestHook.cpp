@@ -37,13 +37,16 @@
 //   get PATH                  class, visibility, enabled state, text, geometry
 //   rows PATH                 the rows of a list or combo box
 //   a11y PATH                 what assistive technology sees of the children
+//   press PATH NAME           the press action of the accessible child NAME
 //   click PATH                a left click in the middle of the widget
 //   clickrow PATH ROW [double] a click on a row of a list
 //   key PATH KEY              one key (Space, Return, Escape, Up, Down, Tab)
 //   type PATH TEXT            select all, then the text typed key by key
 //   action PATH ID            the action ID of a menu or toolbar, as a click
 //                             on its entry (a menu pops up first)
-//   invoke PATH METHOD        a slot or invokable method without arguments
+//   invoke PATH METHOD [N]    a slot or invokable method without arguments,
+//                             N times in a row (a timer's tick, say)
+//   close PATH                the window's close box
 //   tray                      the notification-area icon's state and place
 //   shot PATH|screen FILE     a PNG of a widget or of the whole screen
 // Input goes through the widgets' own event handlers, and is refused for a
@@ -231,7 +234,9 @@ QJsonObject Execute(const QString& line) {
             if (w->isVisible()) windows.append(Describe(w));
         const QWidget* modal = QApplication::activeModalWidget();
         ok.insert("windows", windows);
-        ok.insert("modal", modal ? modal->objectName() : QString());
+        ok.insert("modal", !modal                          ? QString()
+                           : modal->objectName().isEmpty() ? ShortClassName(modal)
+                                                           : modal->objectName());
         return ok;
     }
     if (command == "tray") {
@@ -270,8 +275,15 @@ QJsonObject Execute(const QString& line) {
         return ok;
     }
     if (command == "invoke") {
-        const QByteArray method = rest.toLatin1();
-        Later(widget, [method](QWidget* w) { QMetaObject::invokeMethod(w, method.constData()); });
+        const QByteArray method = rest.section(QLatin1Char(' '), 0, 0).toLatin1();
+        const int times = qMax(1, rest.section(QLatin1Char(' '), 1, 1).toInt());
+        if (widget->metaObject()->indexOfMethod(method + "()") < 0)
+            return Fail("no method " + QString::fromLatin1(method));
+        Later(widget, [method, times](QWidget* w) {
+            QPointer<QWidget> guard(w);
+            for (int i = 0; i < times && guard; ++i)
+                QMetaObject::invokeMethod(w, method.constData());
+        });
         return ok;
     }
 
@@ -279,6 +291,24 @@ QJsonObject Execute(const QString& line) {
     if (!widget->isVisible() || !widget->isEnabled()) return Fail("not visible or disabled");
     if (BlockedByModal(widget)) return Fail("blocked by a modal dialog");
 
+    if (command == "press") {
+        Later(widget, [rest](QWidget* w) {
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+            for (int i = 0; iface && i < iface->childCount(); ++i) {
+                QAccessibleInterface* child = iface->child(i);
+                if (!child || child->text(QAccessible::Name) != rest) continue;
+                if (QAccessibleActionInterface* action = child->actionInterface())
+                    action->doAction(QAccessibleActionInterface::pressAction());
+                return;
+            }
+        });
+        return ok;
+    }
+    if (command == "close") {
+        if (!widget->isWindow()) return Fail("not a window");
+        Later(widget, [](QWidget* w) { w->close(); });
+        return ok;
+    }
     if (command == "click") {
         Later(widget, [](QWidget* w) { Click(w, w->rect().center(), false); });
         return ok;

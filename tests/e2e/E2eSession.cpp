@@ -1,0 +1,252 @@
+#include "e2e/E2eSession.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QTest>
+
+#include "lab/LabSupport.h"
+
+namespace vx::e2e {
+namespace {
+
+constexpr int kNobody = 65534;
+constexpr int kHookTimeoutMs = 5000;
+constexpr int kDoubleClickMs = 700;  // above Qt's default of 400 ms
+
+QString BinDir() { return qEnvironmentVariable("VX_BIN_DIR"); }
+
+bool Run(const QStringList& command) { return vx::lab::RunCommand(command) == 0; }
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > ms) return false;
+        QTest::qWait(100);
+    }
+    return true;
+}
+
+// ---- the display ---------------------------------------------------------------
+
+bool Desktop::Start(QString* error) {
+    // -displayfd picks a free display and prints its number when it is ready.
+    m_xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    QByteArray number;
+    const bool ready = WaitUntil(
+        [&] {
+            number += m_xvfb.readAllStandardOutput();
+            return number.endsWith('\n') || m_xvfb.state() == QProcess::NotRunning;
+        },
+        10000);
+    if (!ready || number.trimmed().isEmpty()) {
+        *error = "Xvfb did not start: " + QString::fromLocal8Bit(m_xvfb.readAllStandardError());
+        return false;
+    }
+    m_display = ':' + QString::fromLatin1(number.trimmed());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", m_display);
+    m_tray.setProcessEnvironment(env);
+    m_tray.start("trayer", {"--edge", "bottom", "--align", "right", "--widthtype", "request",
+                            "--height", "24", "--SetDockType", "true"});
+    // The program asks for a tray once, when its window is made: the tray
+    // host must own the selection by then.
+    QProcess probe;
+    probe.setProcessEnvironment(env);
+    const bool tray = WaitUntil(
+        [&] {
+            probe.start("xdotool", {"search", "--class", "trayer"});
+            probe.waitForFinished(2000);
+            return !probe.readAllStandardOutput().trimmed().isEmpty();
+        },
+        10000);
+    if (!tray) *error = "trayer did not come up";
+    QTest::qWait(300);
+    return tray;
+}
+
+void Desktop::Stop() {
+    for (QProcess* p : {&m_tray, &m_xvfb}) {
+        if (p->state() == QProcess::NotRunning) continue;
+        p->terminate();
+        if (!p->waitForFinished(3000)) p->kill();
+        p->waitForFinished(1000);
+    }
+}
+
+bool Desktop::ClickAt(int x, int y, int button) const {
+    QProcess xdotool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", m_display);
+    xdotool.setProcessEnvironment(env);
+    xdotool.start("xdotool", {"mousemove", QString::number(x), QString::number(y), "click",
+                              QString::number(button)});
+    return xdotool.waitForFinished(5000) && xdotool.exitCode() == 0;
+}
+
+// ---- the program ---------------------------------------------------------------
+
+Program::Program(const Desktop& desktop, bool unprivileged)
+    : m_desktop(desktop), m_unprivileged(unprivileged) {
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    QObject::connect(&m_process, &QProcess::readyRead,
+                     [this] { m_output += QString::fromLocal8Bit(m_process.readAll()); });
+}
+
+Program::~Program() { Kill(); }
+
+bool Program::Prepare(QString* error) {
+    if (!m_root.isValid() || BinDir().isEmpty()) {
+        *error = "no temporary folder or no VX_BIN_DIR";
+        return false;
+    }
+    const QString root = m_root.path();
+    // cp -a keeps the helpers' file capabilities (root copies extended attributes).
+    if (!Run({"cp", "-a", BinDir(), root + "/bin"}) ||
+        !QDir(root).mkpath("hook") || !QDir(root).mkpath("home") || !QDir(root).mkpath("run")) {
+        *error = "cannot copy the program folder";
+        return false;
+    }
+    QFile::setPermissions(root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ExeOther | QFile::ReadOther);
+    for (const char* dir : {"/hook", "/run", "/home"})
+        QFile::setPermissions(root + dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!m_unprivileged) return true;
+    // A change of owner drops file capabilities: give the helpers theirs back.
+    QString capabilities;
+    vx::lab::RunCommand({"getcap", "-r", BinDir()}, &capabilities);
+    if (!Run({"chown", "-R", QStringLiteral("%1:%1").arg(kNobody), root + "/bin", root + "/hook",
+              root + "/home", root + "/run"})) {
+        *error = "cannot hand the folder to the user nobody";
+        return false;
+    }
+    for (const QString& line : capabilities.split('\n', Qt::SkipEmptyParts)) {
+        const QString file = line.section(' ', 0, 0);
+        if (!file.startsWith(BinDir()) ||
+            !Run({"setcap", line.section(' ', 1), root + "/bin" + file.mid(BinDir().size())})) {
+            *error = "cannot give back the capabilities of " + file;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Program::Start(QString* error) {
+    m_output.clear();
+    const QString root = m_root.path();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", m_desktop.Display());
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("HOME", root + "/home");
+    // The instance lock lives in the runtime folder: a private one keeps this
+    // run apart from any other Vexmor on the machine.
+    env.insert("XDG_RUNTIME_DIR", root + "/run");
+    env.insert("VX_TEST_HOOK", root + "/hook/socket");
+    env.insert("VX_MESSAGEBOX_LOG", root + "/home/boxes.txt");
+    env.remove("VX_PROGRAM_DIR");
+    for (const QString& pair : m_extraEnv) env.insert(pair.section('=', 0, 0), pair.section('=', 1));
+    m_process.setProcessEnvironment(env);
+
+    QStringList command;
+    if (!m_namespace.isEmpty()) command << "ip" << "netns" << "exec" << m_namespace;
+    if (m_unprivileged)
+        command << "setpriv" << QStringLiteral("--reuid=%1").arg(kNobody)
+                << QStringLiteral("--regid=%1").arg(kNobody) << "--clear-groups" << "--";
+    command << Dir() + "Vexmor";
+    m_process.start(command.takeFirst(), command);
+    if (!m_process.waitForStarted(5000) || !Connect(15000)) {
+        *error = "the program did not answer on its hook: " + m_output;
+        Kill();
+        return false;
+    }
+    return true;
+}
+
+bool Program::Connect(int ms) {
+    const QString path = m_root.path() + "/hook/socket";
+    return WaitUntil(
+        [&] {
+            if (!Running()) return true;
+            m_hook.abort();
+            m_hook.connectToServer(path);
+            return m_hook.waitForConnected(500);
+        },
+        ms) &&
+           Running() && Ok("ping");
+}
+
+bool Program::WaitForExit(int ms) {
+    const bool ended = WaitUntil([this] { return !Running(); }, ms);
+    m_hook.abort();
+    return ended;
+}
+
+void Program::Kill() {
+    m_hook.abort();
+    if (!Running()) return;
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
+QJsonObject Program::Call(const QString& command) {
+    if (m_hook.state() != QLocalSocket::ConnectedState) return {{"ok", false}};
+    m_hook.write(command.toUtf8() + '\n');
+    m_hook.flush();
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_hook.canReadLine()) {
+        if (clock.elapsed() > kHookTimeoutMs || m_hook.state() != QLocalSocket::ConnectedState)
+            return {{"ok", false}, {"error", "no answer"}};
+        m_hook.waitForReadyRead(100);
+    }
+    return QJsonDocument::fromJson(m_hook.readLine()).object();
+}
+
+QJsonObject Program::Widget(const QString& path) {
+    return Call("get " + path).value("widget").toObject();
+}
+
+QJsonArray Program::Rows(const QString& path) { return Call("rows " + path).value("rows").toArray(); }
+
+QStringList Program::Column(const QString& path, int column) {
+    QStringList out;
+    for (const QJsonValue& row : Rows(path))
+        out << row.toObject().value("cells").toArray().at(column).toString();
+    return out;
+}
+
+QStringList Program::MessageBoxes() const {
+    QFile log(m_root.path() + "/home/boxes.txt");
+    if (!log.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+bool Program::Shot(const QString& name, const QString& path) {
+    const QString shots = qEnvironmentVariable("VX_E2E_SHOTS");
+    if (shots.isEmpty()) return true;
+    const QString own = m_root.path() + "/home/" + name + ".png";
+    if (!Ok("shot " + path + ' ' + own)) return false;
+    QDir().mkpath(shots);
+    QFile::remove(shots + '/' + name + ".png");
+    return QFile::copy(own, shots + '/' + name + ".png");
+}
+
+bool Program::ClickTray(int button) {
+    // Two clicks within the double-click time make a double click, which the
+    // program ignores, as a user's double click does.
+    if (m_lastTrayClick.isValid() && m_lastTrayClick.elapsed() < kDoubleClickMs)
+        QTest::qWait(kDoubleClickMs - int(m_lastTrayClick.elapsed()));
+    m_lastTrayClick.start();
+    const QJsonObject tray = Call("tray");
+    const QJsonObject at = tray.value("geometry").toObject();
+    if (!tray.value("visible").toBool() || at.value("w").toInt() <= 0) return false;
+    return m_desktop.ClickAt(at.value("x").toInt() + at.value("w").toInt() / 2,
+                             at.value("y").toInt() + at.value("h").toInt() / 2, button);
+}
+
+}  // namespace vx::e2e

@@ -1,0 +1,293 @@
+// The real program, as a user runs it, in the lab LAN: Xvfb with a tray host,
+// the portable folder copied, the program driven through its own widgets.
+#include <QAccessible>
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <memory>
+
+#include "e2e/E2eSession.h"
+#include "lab/LabSupport.h"
+
+using vx::e2e::Desktop;
+using vx::e2e::Program;
+using vx::e2e::WaitUntil;
+using vx::lab::Lab;
+
+namespace {
+
+const QString kToolbar = QStringLiteral("mainFrame/59392");
+const QString kLog = QStringLiteral("mainFrame/outputView");
+const QString kPopup = QStringLiteral("176/1010");
+const QString kPatrolList = QStringLiteral("CHostPatrolDlg/1000");
+const QString kPatrolButton = QStringLiteral("CHostPatrolDlg/1004");
+const QString kTrayMenu = QStringLiteral("162");
+const QString kPatrolTool = QStringLiteral("搜索工具_主机巡测");
+const QString kShareTool = QStringLiteral("搜索工具_设置共享资源");
+
+// Exact ARP for a user without privileges goes through the helper that the
+// set-up gives cap_net_raw. Without it the program reads the kernel's
+// neighbour table, whose entries stay valid up to ~45 s after a host is gone;
+// the patrol then runs as root so that going offline is seen in seconds.
+bool UserHasExactArp() {
+    QString out;
+    vx::lab::RunCommand({"getcap", qEnvironmentVariable("VX_BIN_DIR") + "/vx-arp"}, &out);
+    return out.contains(QLatin1String("cap_net_raw"));
+}
+
+std::unique_ptr<Program> Launch(const Desktop& desktop, bool unprivileged,
+                                const QStringList& environment = {}) {
+    auto program = std::make_unique<Program>(desktop, unprivileged);
+    for (const QString& pair : environment)
+        program->SetEnvironment(pair.section('=', 0, 0), pair.section('=', 1));
+    QString error;
+    if (!program->Prepare(&error) || !program->Start(&error)) {
+        qWarning("%s", qPrintable(error));
+        return nullptr;
+    }
+    return program;
+}
+
+bool MainWindowUp(Program& program) {
+    return WaitUntil([&] { return program.Visible("mainFrame"); }, 10000);
+}
+
+// Picks an entry of the thread-count list by key and confirms it with "确定".
+bool SetThreads(Program& program, const QString& key, const QString& expected) {
+    return program.Ok("key mainFrame/threadCountList " + key) &&
+           WaitUntil([&] { return program.Text("mainFrame/threadCountList") == expected; },
+                     3000) &&
+           program.Ok("click mainFrame/61446") &&
+           WaitUntil([&] { return program.Text(kLog).contains("设置当前执行线程数最大值=" + expected); },
+                     3000);
+}
+
+bool OpenModal(Program& program, const QString& command, const QString& dialog) {
+    return program.Ok(command) &&
+           WaitUntil([&] { return program.ActiveModal() == dialog; }, 5000);
+}
+
+// 退出 from the tray icon's menu, reached with real clicks of the X server.
+bool ExitFromTray(Program& program) {
+    return program.ClickTray(3) &&
+           WaitUntil([&] { return program.Visible(kTrayMenu); }, 3000) &&
+           program.Ok("action " + kTrayMenu + " 57665") && program.WaitForExit(15000);
+}
+
+bool EndedCleanly(const Program& program) {
+    return !program.Running() && !program.CrashExit() && program.ExitCode() == 0;
+}
+
+QStringList OpenFolderItems(Program& program) {
+    QStringList items;
+    const QJsonArray children =
+        program.Call("a11y toolListView/CGfxOutBarCtrl").value("children").toArray();
+    for (const QJsonValue& child : children)
+        if (child.toObject().value("role").toInt() == QAccessible::ListItem)
+            items << child.toObject().value("name").toString();
+    return items;
+}
+
+}  // namespace
+
+#define LAUNCH(var, ...)                                         \
+    std::unique_ptr<Program> var = Launch(m_desktop, __VA_ARGS__); \
+    QVERIFY2(var, "the program did not start");                  \
+    QVERIFY(MainWindowUp(*var))
+
+class E2eTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QString error;
+        QVERIFY2(m_desktop.Start(&error), qPrintable(error));
+    }
+    void cleanupTestCase() { m_desktop.Stop(); }
+    void cleanup() { vx::lab::RunLabScript("link.sh", {"up"}); }
+
+    // Start, sweep: every live lab host is listed with its MAC; the popup
+    // reports the flap host going offline and coming back.
+    void patrolReportsHostsGoingAndComing() {
+        LAUNCH(program, UserHasExactArp());
+        QVERIFY(SetThreads(*program, "End", "256"));
+        QVERIFY(program->Ok("type CHostPatrolDlg/1002 1"));
+        QVERIFY(program->Ok("click " + kPatrolButton));
+        QVERIFY(WaitUntil([&] { return program->Text(kPatrolButton) == "停止"; }, 3000));
+        QVERIFY(!program->Widget("CHostPatrolDlg/1001").value("enabled").toBool());
+
+        const QStringList live = Lab().LiveAddresses();
+        QStringList shown;
+        const bool allFound = WaitUntil(
+            [&] {
+                shown = program->Column(kPatrolList, 0);
+                for (const QString& address : live)
+                    if (!shown.contains(address)) return false;
+                return true;
+            },
+            30000);
+        QVERIFY2(allFound, qPrintable(shown.join(' ') + " of " + live.join(' ')));
+        const int smbRow = shown.indexOf(Lab().Value("VXLAB_SMB_ADDR"));
+        QCOMPARE(program->Column(kPatrolList, 1).value(smbRow),
+                 Lab().HostValue(Lab().Value("VXLAB_SMB_ADDR").section('.', 3).toInt(), "MAC"));
+        QVERIFY(program->Shot("main-patrol"));
+
+        const QString flap = Lab().Value("VXLAB_FLAP_ADDR");
+        QCOMPARE(vx::lab::RunLabScript("link.sh", {"down"}), 0);
+        QVERIFY2(WaitUntil([&] { return program->Text(kPopup).contains(flap + "下线了"); }, 45000),
+                 qPrintable(program->Text(kPopup)));
+        QVERIFY(program->Visible("176"));
+        QVERIFY(program->Shot("popup-offline"));
+        QCOMPARE(vx::lab::RunLabScript("link.sh", {"up"}), 0);
+        QVERIFY2(WaitUntil([&] { return program->Text(kPopup).contains(flap + "上线了"); }, 30000),
+                 qPrintable(program->Text(kPopup)));
+
+        QVERIFY(program->Ok("click " + kPatrolButton));
+        QVERIFY(program->Ok("action " + kToolbar + " 57665"));
+        QVERIFY(program->WaitForExit(15000));
+        QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
+    }
+
+    // "结束任务" while one thread works through a sweep: the browse dialog
+    // lists the waiting probes, the log counts the cancelled ones, the
+    // status pane drops to nothing.
+    void endTasksDuringSweep() {
+        LAUNCH(program, true);
+        QVERIFY(SetThreads(*program, "Home", "1"));
+        QVERIFY(program->Ok("click " + kPatrolButton));
+        QVERIFY(OpenModal(*program, "action " + kToolbar + " 32780", "157"));
+        QJsonArray cells;
+        QVERIFY(WaitUntil(
+            [&] {
+                cells = program->Rows("157/1002").at(0).toObject().value("cells").toArray();
+                return cells.at(0).toString() == "主机巡测" && cells.at(1).toString() == "1" &&
+                       cells.at(2).toString().toInt() > 200;
+            },
+            5000));
+        QVERIFY(program->Shot("task-browse"));
+        QVERIFY(program->Ok("click 157/1"));
+        QVERIFY(WaitUntil([&] { return program->ActiveModal().isEmpty(); }, 3000));
+
+        QVERIFY(program->Ok("action " + kToolbar + " 32777"));
+        const QRegularExpression cancelled(QStringLiteral("共有(\\d+)个任务被取消"));
+        QRegularExpressionMatch match;
+        QVERIFY(WaitUntil([&] { return (match = cancelled.match(program->Text(kLog))).hasMatch(); },
+                          3000));
+        QVERIFY2(match.captured(1).toInt() > 200 && match.captured(1).toInt() <= 254,
+                 qPrintable(match.captured(0)));
+        QVERIFY(WaitUntil(
+            [&] { return program->Text("mainFrame/pane1") == "执行线程数=0,等待任务数=0"; }, 5000));
+        QVERIFY(ExitFromTray(*program));
+        QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
+    }
+
+    // "工具显示": the host patrol unticked and the last plug-in tool moved to
+    // the top; after 确定 and after a restart the list and the bar agree.
+    void toolDisplaySurvivesRestart() {
+        LAUNCH(program, true);
+        QVERIFY(OpenModal(*program, "action " + kToolbar + " 32778", "146"));
+        QStringList names = program->Column("146/1002", 0);
+        const int patrol = names.indexOf(kPatrolTool);
+        QVERIFY2(patrol >= 0, qPrintable(names.join(' ')));
+        QVERIFY(program->Ok(QStringLiteral("clickrow 146/1002 %1").arg(patrol)));
+        QVERIFY(program->Ok("key 146/1002 Space"));
+        int moved = names.indexOf(kShareTool);
+        if (moved > 0) {
+            for (int row = moved; row > 0; --row) {
+                QVERIFY(program->Ok(QStringLiteral("clickrow 146/1002 %1").arg(row)));
+                QVERIFY(program->Ok("click 146/1004"));
+            }
+            names.move(moved, 0);
+        }
+        auto matches = [&] {
+            const QJsonArray rows = program->Rows("146/1002");
+            if (rows.size() != names.size()) return false;
+            for (int r = 0; r < rows.size(); ++r) {
+                const QJsonObject row = rows.at(r).toObject();
+                if (row.value("cells").toArray().at(0).toString() != names[r] ||
+                    row.value("checked").toBool() != (names[r] != kPatrolTool))
+                    return false;
+            }
+            return true;
+        };
+        QVERIFY2(WaitUntil(matches, 3000), qPrintable(program->Column("146/1002", 0).join(' ')));
+        QVERIFY(program->Shot("tool-display"));
+        QVERIFY(program->Ok("click 146/1"));
+        QVERIFY(WaitUntil([&] { return program->ActiveModal().isEmpty(); }, 3000));
+        QVERIFY(WaitUntil([&] { return !OpenFolderItems(*program).contains("主机巡测"); }, 3000));
+
+        QVERIFY(program->Ok("action " + kToolbar + " 57665"));
+        QVERIFY(program->WaitForExit(15000));
+        QString error;
+        QVERIFY2(program->Start(&error), qPrintable(error));
+        QVERIFY(MainWindowUp(*program));
+        QVERIFY(!OpenFolderItems(*program).contains("主机巡测"));
+        if (moved > 0) QCOMPARE(OpenFolderItems(*program).value(0), QStringLiteral("设置共享资源"));
+        QVERIFY(OpenModal(*program, "action " + kToolbar + " 32778", "146"));
+        QVERIFY2(WaitUntil(matches, 3000), qPrintable(program->Column("146/1002", 0).join(' ')));
+        QVERIFY(program->Ok("click 146/2"));
+        QVERIFY(ExitFromTray(*program));
+        QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
+    }
+
+    // The close box hides the window and the program keeps running; clicks
+    // on the tray icon show and hide it, and so does "显示/隐藏".
+    void closeBoxHidesToTray() {
+        LAUNCH(program, true);
+        QVERIFY(program->Call("tray").value("visible").toBool());
+        QVERIFY(program->Ok("close mainFrame"));
+        QVERIFY(WaitUntil([&] { return !program->Visible("mainFrame"); }, 3000));
+        QVERIFY(program->Running());
+        for (bool shown : {true, false, true}) {
+            QVERIFY(program->ClickTray(1));
+            QVERIFY(WaitUntil([&] { return program->Visible("mainFrame") == shown; }, 3000));
+        }
+        QVERIFY(program->ClickTray(3));
+        QVERIFY(WaitUntil([&] { return program->Visible(kTrayMenu); }, 3000));
+        QVERIFY(program->Ok("action " + kTrayMenu + " 32782"));
+        QVERIFY(WaitUntil([&] { return !program->Visible("mainFrame"); }, 3000));
+        QVERIFY(ExitFromTray(*program));
+        QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
+    }
+
+    // 退出 from the tray while a modal dialog runs (or a sweep does): the
+    // dialog ends, the program exits at once and cleanly.
+    void exitFromTrayWhileBusy_data() {
+        QTest::addColumn<QString>("open");
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("task browse") << "action " + kToolbar + " 32780" << "157";
+        QTest::newRow("tool display") << "action " + kToolbar + " 32778" << "146";
+        QTest::newRow("tool options") << "action " + kToolbar + " 32776" << "";
+        QTest::newRow("help box") << "click CHostPatrolDlg/1006" << "QMessageBox";
+        QTest::newRow("sweep") << "click " + kPatrolButton << "";
+    }
+    void exitFromTrayWhileBusy() {
+        QFETCH(QString, open);
+        QFETCH(QString, dialog);
+        // Message boxes are real here, not logged.
+        LAUNCH(program, true, {QStringLiteral("VX_MESSAGEBOX_LOG=")});
+        QVERIFY(program->Ok(open));
+        if (!dialog.isEmpty()) {
+            QVERIFY(WaitUntil([&] { return program->ActiveModal() == dialog; }, 5000));
+            // Qt blocks the X11 tray icon's own window while an application
+            // modal dialog runs, so its menu cannot be opened then.
+            QEXPECT_FAIL("", "the tray icon takes no clicks while a modal dialog runs", Abort);
+        }
+        QVERIFY2(ExitFromTray(*program), qPrintable(program->ActiveModal()));
+        QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
+    }
+
+private:
+    Desktop m_desktop;
+};
+
+int main(int argc, char** argv) {
+    return vx::lab::LabMain(argc, argv, [](int c, char** v) {
+        QCoreApplication app(c, v);
+        E2eTest test;
+        return QTest::qExec(&test, c, v);
+    });
+}
+
+#include "E2eTest.moc"
