@@ -70,27 +70,23 @@ private slots:
         QTest::addColumn<QStringList>("rows");  // name|kind|old version|target in ToolDlls
         const QString e = "*1.72*%1*1KB*http://h/x.so*r#";
         QTest::newRow("newer, name in other case")
-            << FakeHttpServer::Ok(Page("VX_FX.so" + e.arg("1.0.0.2"))) << true
+            << FakeHttpServer::Answer(Page("VX_FX.so" + e.arg("1.0.0.2"))) << true
             << QStringList{"VX_FX.so|替换|1.0.0.1|VX_FX.so"};
-        QTest::newRow("equal dropped") << FakeHttpServer::Ok(Page("vx_fx.so" + e.arg("1.0.0.1")))
-                                       << true << QStringList{};
-        QTest::newRow("older dropped") << FakeHttpServer::Ok(Page("vx_fx.so" + e.arg("1.0.0.0")))
+        QTest::newRow("equal dropped") << FakeHttpServer::Answer(Page("vx_fx.so" + e.arg("1.0.0.1")))
                                        << true << QStringList{};
         QTest::newRow("not installed")
-            << FakeHttpServer::Ok(Page("vx_new.so" + e.arg("1.0.0.0"))) << true
+            << FakeHttpServer::Answer(Page("vx_new.so" + e.arg("1.0.0.0"))) << true
             << QStringList{"vx_new.so|新增||vx_new.so"};
         QTest::newRow("no version block")
-            << FakeHttpServer::Ok(Page("vx_plain.so" + e.arg("0.0.0.1"))) << true
+            << FakeHttpServer::Answer(Page("vx_plain.so" + e.arg("0.0.0.1"))) << true
             << QStringList{"vx_plain.so|替换|0.0.0.0|vx_plain.so"};
         QTest::newRow("chunked page")
             << FakeHttpServer::Chunked(Page("vx_new.so" + e.arg("1"))) << true
             << QStringList{"vx_new.so|新增||vx_new.so"};
-        QTest::newRow("404 with a page") << FakeHttpServer::Status(404, Page("vx_new.so" + e))
+        QTest::newRow("404 with a page") << FakeHttpServer::Answer(Page("vx_new.so" + e), 404)
                                          << false << QStringList{};
-        QTest::newRow("invalid markers") << FakeHttpServer::Ok("::END::::BEGIN::") << false
-                                         << QStringList{};
         const QByteArray big = Page("vx_new.so" + e.arg("1")) + QByteArray(1 << 20, ' ');
-        QTest::newRow("over 1 MiB") << FakeHttpServer::Ok(big) << false << QStringList{};
+        QTest::newRow("over 1 MiB") << FakeHttpServer::Answer(big) << false << QStringList{};
         QTest::newRow("over 1 MiB chunked") << FakeHttpServer::Chunked(big) << false
                                             << QStringList{};
     }
@@ -115,10 +111,10 @@ private slots:
     // The request the server sees, and schemes other than http refused.
     void requestsWithoutCache() {
         FakeProgramDir dir;
-        m_server.Set("/page", FakeHttpServer::Ok(Page("")));
+        m_server.Set("/page", FakeHttpServer::Answer(Page("")));
         QList<ComponentRecord> found;
         QVERIFY(vx::CUpdateChecker().CheckUpdates(m_server.Url("/page"), found));
-        const QByteArray request = m_server.Requests().last();
+        const QByteArray request = m_server.LastRequest();
         QVERIFY(request.startsWith("GET /page HTTP/1.1\r\n"));
         for (const char* header : {"\r\nAccept: */*\r\n", "\r\nPragma: no-cache\r\n",
                                    "\r\nCache-Control: no-cache\r\n", "\r\nUser-Agent: Agent"})
@@ -137,7 +133,7 @@ private slots:
         FakeProgramDir dir;
         QVERIFY(dir.WriteIni("[更新升级]\r\n更新信息URL=http://127.0.0.1:1/old\r\n"));
         const QString e = "*1.72*1*2KB*http://h/%1*r#";
-        m_server.Set("/three", FakeHttpServer::Ok(Page("a.so" + e.arg("a") + "b.so" + e.arg("b") +
+        m_server.Set("/three", FakeHttpServer::Answer(Page("a.so" + e.arg("a") + "b.so" + e.arg("b") +
                                                         "c.so" + e.arg("c"))));
         vx::CUpdateDlg dlg;
         QCOMPARE(dlg.UrlEdit()->text(), QString("http://127.0.0.1:1/old"));
@@ -172,7 +168,7 @@ private slots:
     // Every ticked row must suit this program; unticked ones do not count.
     void upgradeRefusesAnyTickedRowOfAnotherProgramVersion() {
         FakeProgramDir dir;
-        m_server.Set("/mixed", FakeHttpServer::Ok(Page("a.so*1.72*1*1*u*r#b.so*1.80*1*1*u*r#"
+        m_server.Set("/mixed", FakeHttpServer::Answer(Page("a.so*1.72*1*1*u*r#b.so*1.80*1*1*u*r#"
                                                        "c.so*1.71*1*1*u*r#")));
         vx::CUpdateDlg dlg;
         dlg.UrlEdit()->setText(m_server.Url("/mixed"));
@@ -192,17 +188,17 @@ private slots:
         QTest::addColumn<QString>("progress");
         QTest::addColumn<bool>("replaced");
         const QByteArray v2 = Fixture("version2", "fx_version2.so");
-        QTest::newRow("replaced") << FakeHttpServer::Ok(v2) << "vx_fx.so" << true << "100.00%"
+        QTest::newRow("replaced") << FakeHttpServer::Answer(v2) << "vx_fx.so" << true << "100.00%"
                                   << true;
-        QTest::newRow("cut short") << FakeHttpServer::Truncated(1000, QByteArray(600, 'x'))
+        QTest::newRow("cut short") << FakeHttpServer::Answer(QByteArray(600, 'x'), 200, 1000)
                                    << "vx_fx.so" << true << "更新失败" << false;
-        QTest::newRow("new, cut short") << FakeHttpServer::Truncated(1000, QByteArray(600, 'x'))
+        QTest::newRow("new, cut short") << FakeHttpServer::Answer(QByteArray(600, 'x'), 200, 1000)
                                         << "vx_fx.so" << false << "更新失败" << false;
-        QTest::newRow("404") << FakeHttpServer::Status(404, v2) << "vx_fx.so" << true
+        QTest::newRow("404") << FakeHttpServer::Answer(v2, 404) << "vx_fx.so" << true
                              << "更新失败" << false;
         QTest::newRow("no length") << FakeHttpServer::Chunked(v2) << "vx_fx.so" << true
                                    << "更新失败" << false;
-        QTest::newRow("outside ToolDlls") << FakeHttpServer::Ok(v2) << "../vx_fx.so" << false
+        QTest::newRow("outside ToolDlls") << FakeHttpServer::Answer(v2) << "../vx_fx.so" << false
                                           << "更新失败" << false;
     }
     void onlineUpgrade() {
@@ -215,7 +211,7 @@ private slots:
         const QByteArray before = installed ? Fixture("version1", "fx_version1.so") : "<none>";
         if (installed) QVERIFY(dir.AddFixture("version1", "fx_version1.so", target));
         m_server.Set("/case", response);
-        m_server.Set("/good", FakeHttpServer::Ok("good"));
+        m_server.Set("/good", FakeHttpServer::Answer("good"));
         QVERIFY(dir.WriteIni(QString("[更新升级]\r\n更新文件数=2\r\n"
                                      "[更新文件0]\r\n原文件=%1\r\n目标文件=%2\r\n"
                                      "[更新文件1]\r\n原文件=%3\r\n目标文件=%4\r\n")

@@ -64,10 +64,10 @@ private slots:
         QVERIFY(dir.AddFixture("version1", "fx_version1.so", "vx_fx.so"));
         const QByteArray v2 = Fixture("version2", "fx_version2.so");
         server.Set("/vexmor/update.htm",
-                   FakeHttpServer::Ok("::BEGIN::vx_fx.so*1.72*1.0.0.2*1MB*" +
+                   FakeHttpServer::Answer("::BEGIN::vx_fx.so*1.72*1.0.0.2*1MB*" +
                                       server.Url("/vx_fx.so").toLatin1() + "*fix#::END::"));
-        server.Set("/vx_fx.so", serverDies ? FakeHttpServer::Truncated(v2.size(), v2.left(600))
-                                           : FakeHttpServer::Ok(v2));
+        server.Set("/vx_fx.so", serverDies ? FakeHttpServer::Answer(v2.left(600), 200, v2.size())
+                                           : FakeHttpServer::Answer(v2));
         m_boxes.clear();
         {
             vx::CVexmorApp app;
