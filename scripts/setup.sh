@@ -12,6 +12,7 @@ PACKAGES=(
   libcurl4-openssl-dev libelf-dev
   iproute2 iputils-arping libcap2-bin procps psmisc
   fonts-wqy-zenhei
+  xvfb trayer xdotool
 )
 
 SUDO=""
