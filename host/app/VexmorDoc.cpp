@@ -31,12 +31,6 @@ constexpr int kMaxThreads = 32;
 
 }  // namespace
 
-const QString CVexmorDoc::kHomePageUrl = QStringLiteral("https://vexmor.example/");
-const QString CVexmorDoc::kDownloadSite1Url =
-    QStringLiteral("https://vexmor.example/download/mirror-1.html");
-const QString CVexmorDoc::kDownloadSite2Url =
-    QStringLiteral("https://vexmor.example/download/mirror-2.html");
-
 CVexmorDoc::CVexmorDoc()
     : m_toolManager(std::make_unique<CToolManager>()),
       m_hostOutput(std::make_unique<CHostOutput>(this)) {
@@ -108,17 +102,8 @@ void CVexmorDoc::LoadTools() {
 
     m_toolManager->CreateTools(&m_context);
 
-    const struct {
-        const char16_t* name;
-        const QString& url;
-    } links[] = {
-        {u"Vexmor空间_我的主页", kHomePageUrl},
-        {u"Vexmor空间_华军下载", kDownloadSite1Url},
-        {u"Vexmor空间_天空下载", kDownloadSite2Url},
-    };
-    for (const auto& link : links)
-        m_toolManager->AddToolEntry(
-            new CLinkTool(&m_context, QString::fromUtf16(link.name), link.url), false);
+    for (const CLinkTool::Link& link : CLinkTool::Links())
+        m_toolManager->AddToolEntry(new CLinkTool(&m_context, link.fullName, link.url), false);
 
     RebuildToolList();
 }
@@ -151,6 +136,8 @@ void CVexmorDoc::OnSetMaxThreads() {
 void CVexmorDoc::OnComponentManage() { platform::RunModal(new CComponentDlg()); }
 void CVexmorDoc::OnUpdate() { platform::RunModal(new CUpdateDlg()); }
 
-void CVexmorDoc::OnHomePage() { platform::OpenUrl(QUrl(kHomePageUrl)); }
+void CVexmorDoc::OnHomePage() {
+    platform::OpenUrl(QUrl::fromUserInput(CLinkTool::HomePageUrl()));
+}
 
 }  // namespace vx

@@ -69,11 +69,6 @@ public:
     CToolHost* ToolHost() const { return m_toolHost.get(); }
     ToolHostContext* Context() { return &m_context; }
 
-    // The addresses the link tools and the home-page command show.
-    static const QString kHomePageUrl;
-    static const QString kDownloadSite1Url;
-    static const QString kDownloadSite2Url;
-
 signals:
     void DocumentClosed();
 

@@ -1,27 +1,35 @@
 #include "host/controls/LinkPageDlg.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
+#include <QFrame>
 
-#include "platform/DesktopServices.h"
+#include "host/frame/DialogTemplate.h"
 
 namespace vx {
 
 CLinkPageDlg::CLinkPageDlg(const QString& url, QWidget* parent) : QWidget(parent), m_url(url) {
-    setObjectName(QString::number(kDialogId));
-    setProperty("vxId", kDialogId);
-    m_link = new QLabel(this);
-    m_link->setObjectName(QString::number(kPlaceholderId));
-    m_link->setProperty("vxId", kPlaceholderId);
-    m_link->setTextFormat(Qt::RichText);
-    m_link->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(m_url.toHtmlEscaped()));
-    m_link->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    m_link->setAlignment(Qt::AlignCenter);
-    connect(m_link, &QLabel::linkActivated, this,
-            [](const QString& link) { platform::OpenUrl(QUrl(link)); });
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_link);
+    SetControlId(this, kDialogId);
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSize(9);
+    setFont(font);
+    resize(du::X(249), du::Y(177));
+    // The template's black frame only marks where the browser goes.
+    auto* placeholder = new QFrame(this);
+    SetControlId(placeholder, kPlaceholderId);
+    placeholder->setFrameStyle(QFrame::Box | QFrame::Plain);
+    placeholder->setGeometry(du::Rect(29, 26, 60, 55));
+    m_html.ReplaceStatic(kPlaceholderId, this);
     hide();  // explicitly hidden: showing the parent must not show the page
+}
+
+void CLinkPageDlg::setVisible(bool visible) {
+    const bool wasHidden = isHidden();
+    QWidget::setVisible(visible);
+    if (visible && wasHidden && !isHidden()) m_html.Navigate2(m_url);
+}
+
+void CLinkPageDlg::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_html.parentWidget() == this) m_html.setGeometry(rect());
 }
 
 }  // namespace vx

@@ -1,12 +1,11 @@
-// The page of a web-link tool. For now it shows its URL as a link that opens
-// in the desktop's browser; the embedded browser takes the place of the link
-// later without changing how the tool creates the page.
+// The page of a web-link tool (dialog 153): an embedded browser that fills the
+// page and goes back to the tool's own address every time the page is shown,
+// so a user who followed links inside it comes back to where the tool starts.
 #pragma once
 
-#include <QUrl>
 #include <QWidget>
 
-class QLabel;
+#include "host/controls/HtmlCtrl.h"
 
 namespace vx {
 
@@ -20,11 +19,18 @@ public:
     explicit CLinkPageDlg(const QString& url, QWidget* parent = nullptr);
 
     const QString& Url() const { return m_url; }
-    QLabel* Link() const { return m_link; }
+    CHtmlCtrl* HtmlCtrl() { return &m_html; }
+
+    // Navigates when the page itself goes from hidden to shown; a page that
+    // is only uncovered (its window comes back from the tray) keeps its place.
+    void setVisible(bool visible) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    CHtmlCtrl m_html;  // a member: dies with the page, never on its own
     QString m_url;
-    QLabel* m_link = nullptr;  // stands where the browser goes
 };
 
 }  // namespace vx

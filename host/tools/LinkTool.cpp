@@ -2,11 +2,38 @@
 
 #include <QPainter>
 #include <QPixmap>
+#include <QUrl>
 
 #include "host/controls/LinkPageDlg.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramDir.h"
 
 namespace vx {
 namespace {
+
+const QString kFolder = QStringLiteral("Vexmor空间");
+constexpr int kUrlBuffer = 2048;
+
+struct LinkSetting {
+    const char16_t* name;    // the tool's own name, also its settings key
+    const char* defaultUrl;  // null: the home page beside the program
+};
+constexpr LinkSetting kLinks[] = {
+    {u"我的主页", nullptr},
+    {u"华军下载", "https://www.onlinedown.net/"},
+    {u"天空下载", "https://www.skycn.com/"},
+};
+
+QString LinkUrl(const platform::ProfileFile& settings, const LinkSetting& link) {
+    const QString fallback =
+        link.defaultUrl
+            ? QString::fromLatin1(link.defaultUrl)
+            : QUrl::fromLocalFile(platform::GetProgramDir() + QStringLiteral("home/index.html"))
+                  .toString();
+    const QString url =
+        settings.GetString(kFolder, QString::fromUtf16(link.name), fallback, kUrlBuffer);
+    return url.isEmpty() ? fallback : url;
+}
 
 // A globe, drawn rather than shipped: the host's own icon for its web links.
 QIcon LinkIcon() {
@@ -39,5 +66,15 @@ CLinkTool::CLinkTool(ToolHostContext* context, const QString& fullName, const QS
 }
 
 CLinkTool::~CLinkTool() { delete m_page.data(); }
+
+QList<CLinkTool::Link> CLinkTool::Links() {
+    const platform::ProfileFile settings = platform::ProfileFile::Settings();
+    QList<Link> links;
+    for (const LinkSetting& link : kLinks)
+        links.append({kFolder + '_' + QString::fromUtf16(link.name), LinkUrl(settings, link)});
+    return links;
+}
+
+QString CLinkTool::HomePageUrl() { return LinkUrl(platform::ProfileFile::Settings(), kLinks[0]); }
 
 }  // namespace vx
