@@ -24,6 +24,8 @@ CUpdateDlg::CUpdateDlg(QWidget* parent) : QDialog(parent) {
     m_url = new QLineEdit(this);
     SetControlId(m_url, 1010);
     m_url->setGeometry(du::Rect(24, 7, 189, 14));
+    m_url->setAccessibleName(QStringLiteral("URL"));
+    label->setBuddy(m_url);
     QPushButton* check =
         MakeTemplateButton(this, 1004, QStringLiteral("检查更新"), du::Rect(216, 8, 50, 14));
 
