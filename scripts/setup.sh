@@ -13,6 +13,7 @@ PACKAGES=(
   iproute2 iputils-arping libcap2-bin procps psmisc
   fonts-wqy-zenhei
   xvfb trayer xdotool
+  desktop-file-utils appstream
 )
 
 SUDO=""
