@@ -105,7 +105,13 @@ private slots:
         QVERIFY2(m_desktop.Start(&error), qPrintable(error));
     }
     void cleanupTestCase() { m_desktop.Stop(); }
-    void cleanup() { vx::lab::RunLabScript("link.sh", {"up"}); }
+    void cleanup() {
+        vx::lab::RunLabScript("link.sh", {"up"});
+        QString ignored;
+        vx::lab::RunCommand({"net", "-s", Lab().Value("VXLAB_USERSHARE_CONF"), "usershare",
+                             "delete", QStringLiteral("vxe2e%1").arg(QCoreApplication::applicationPid())},
+                            &ignored);
+    }
 
     // Start, sweep: every live lab host is listed with its MAC; the popup
     // reports the flap host going offline and coming back.
@@ -227,6 +233,76 @@ private slots:
         QVERIFY(OpenModal(*program, "action " + kToolbar + " 32778", "146"));
         QVERIFY2(WaitUntil(matches, 3000), qPrintable(program->Column("146/1002", 0).join(' ')));
         QVERIFY(program->Ok("click 146/2"));
+        QVERIFY(ExitFromTray(*program));
+        QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
+    }
+
+    // A folder shared for 30 minutes on the usershare host is read by a
+    // guest from the workstation; 1801 ticks later it is gone.
+    void shareForThirtyMinutes() {
+        QTemporaryDir dir;
+        const QString name = QStringLiteral("vxe2e%1").arg(QCoreApplication::applicationPid());
+        const QString folder = dir.path() + '/' + name;
+        QVERIFY(QDir().mkpath(folder));
+        for (const QString& path : {dir.path(), folder})
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                            QFile::ReadOther | QFile::ExeOther);
+        QFile hello(folder + "/hello.txt");
+        QVERIFY(hello.open(QIODevice::WriteOnly) && hello.write("vexmor e2e\n") > 0);
+        hello.close();
+        QFile(dir.path() + "/client.conf").open(QIODevice::WriteOnly);
+        const QString fetched = dir.path() + "/fetched.txt";
+        auto guestRead = [&] {
+            QFile::remove(fetched);
+            const QString service = "//" + Lab().Value("VXLAB_USERSHARE_ADDR") + '/' + name;
+            QString ignored;
+            return vx::lab::RunCommand({"smbclient", "-N", "-s", dir.path() + "/client.conf",
+                                        service, "-c", "get hello.txt " + fetched},
+                                       &ignored) == 0 &&
+                   QFile(fetched).open(QIODevice::ReadOnly);
+        };
+
+        // The lab's usershare folder admits root only, so the program runs
+        // as root on the usershare host, as a member of its group would.
+        auto program = std::make_unique<Program>(m_desktop, false);
+        program->SetNamespace(Lab().Value("VXLAB_USERSHARE_NS"));
+        program->SetEnvironment("SMB_CONF_PATH", Lab().Value("VXLAB_USERSHARE_CONF"));
+        QString error;
+        QVERIFY2(program->Prepare(&error) && program->Start(&error), qPrintable(error));
+        QVERIFY(MainWindowUp(*program));
+        QVERIFY(program->Ok("press toolListView/CGfxOutBarCtrl 设置共享资源"));
+        QVERIFY(WaitUntil([&] { return program->Visible("CShareSetterDlg"); }, 3000));
+        QVERIFY(program->Ok("type CShareSetterDlg/1001 " + folder));
+        QVERIFY(program->Ok("key CShareSetterDlg/1003 Down"));
+        QVERIFY(WaitUntil([&] { return program->Text("CShareSetterDlg/1003") == "30分钟"; }, 3000));
+        QVERIFY(program->Ok("click CShareSetterDlg/1004"));
+        auto rowShows = [&](const QString& time) {
+            const QJsonArray rows = program->Rows("CShareSetterDlg/1000");
+            for (const QJsonValue& r : rows) {
+                const QJsonArray cells = r.toObject().value("cells").toArray();
+                if (cells.at(0).toString() == name) return cells.at(2).toString() == time;
+            }
+            return time.isEmpty();
+        };
+        QVERIFY2(WaitUntil([&] { return rowShows("30分0秒"); }, 5000),
+                 qPrintable(program->Text(kLog) + program->MessageBoxes().join('|')));
+        QVERIFY(program->Text(kLog).contains(
+            QStringLiteral("共享文件夹%1成功,共享名为%2").arg(folder, name)));
+        QVERIFY(program->Shot("share-setter"));
+        QVERIFY(guestRead());
+        QFile got(fetched);
+        QVERIFY(got.open(QIODevice::ReadOnly));
+        QCOMPARE(got.readAll(), QByteArray("vexmor e2e\n"));
+
+        QVERIFY(program->Ok("invoke CShareSetterDlg OnTimer"));
+        QVERIFY(WaitUntil([&] { return rowShows("29分59秒"); }, 3000));
+        QVERIFY(program->Ok("invoke CShareSetterDlg OnTimer 1799"));
+        QVERIFY(WaitUntil([&] { return rowShows("0秒"); }, 10000));
+        QVERIFY(guestRead());
+        QVERIFY(program->Ok("invoke CShareSetterDlg OnTimer"));
+        QVERIFY(WaitUntil([&] { return rowShows(QString()); }, 3000));
+        QVERIFY(program->Text(kLog).contains(QStringLiteral("删除共享%1成功").arg(name)));
+        QVERIFY(!guestRead());
         QVERIFY(ExitFromTray(*program));
         QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
     }
