@@ -73,6 +73,25 @@ private slots:
         QCOMPARE(tasks.GetTaskCount(kProbeTypeName), 0);
     }
 
+    // A probe route that is less exact than it could be is said once in the
+    // output log, not once per result or sweep.
+    void routeNoticeLoggedOnce() {
+        auto probe = std::make_shared<FakeProbe>();
+        probe->notice = QStringLiteral("route notice");
+        FakeTaskManager tasks;
+        FakeHostOutput output;
+        ToolHostContext context{&m_host, &tasks, &output, nullptr};
+        auto tool = MakeTool(context, probe);
+        for (int sweep = 1; sweep <= 2; ++sweep) {
+            tool->Page()->StartSweep(false);
+            tasks.StartWaiting();
+            QVERIFY(tasks.WaitForRemovals(254 * sweep));
+            QTRY_COMPARE(tool->Page()->OfflineList().size(), 254);
+        }
+        QCoreApplication::processEvents();
+        QCOMPARE(output.logged.count(QStringLiteral("route notice")), 1);
+    }
+
     // Stopping the patrol stops the clock only: the probes already queued
     // still run, and their results still fill the list.
     void resultsArriveAfterStop() {

@@ -162,6 +162,10 @@ public:
         mac = it->second.mac;
         return true;
     }
+    QString RouteNotice() override { return notice; }
+    // Set before any probe runs.
+    QString notice;
+
     void EnumHostShares(const QString& host, QStringList& names) override {
         std::lock_guard guard(m_lock);
         ++m_shareCalls;
