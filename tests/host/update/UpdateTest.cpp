@@ -96,7 +96,7 @@ private slots:
         QFETCH(QStringList, rows);
         FakeProgramDir dir;
         QVERIFY(dir.AddFixture("version1", "fx_version1.so", "vx_fx.so"));
-        QVERIFY(dir.AddFixture("named", "fx_named.so", "vx_plain.so"));
+        QVERIFY(dir.AddFixture("named", "fx_named.so", "VX_PLAIN.SO"));
         m_server.Set("/check", response);
         QList<ComponentRecord> found;
         QCOMPARE(vx::CUpdateChecker().CheckUpdates(m_server.Url("/check"), found), ok);
