@@ -1,11 +1,12 @@
 // The built plug-in as the host loads it: one tool for index 0 with its name,
-// icon and page, and a clean unload after the tool is deleted.
+// icon and page, a clean unload after the tool is deleted, and its version.
 #include <QPushButton>
 #include <QTest>
 
 #include <dlfcn.h>
 
 #include "ShareFakes.h"
+#include "platform/VersionInfo.h"
 #include "support/FakeProgramDir.h"
 
 class ShareSetterPluginTest : public QObject {
@@ -32,6 +33,9 @@ private slots:
         delete tool;
         QVERIFY(host.pageParent.findChildren<QWidget*>().isEmpty());
         QCOMPARE(dlclose(library), 0);
+        using vx::platform::QueryVersionString;
+        QCOMPARE(QueryVersionString(VX_SHARESETTER_PLUGIN, "FileVersion"), "1, 0, 0, 2");
+        QCOMPARE(QueryVersionString(VX_SHARESETTER_PLUGIN, "ProductVersion"), "1, 0, 0, 1");
         QVERIFY(!dlopen(VX_SHARESETTER_PLUGIN, RTLD_NOW | RTLD_NOLOAD));
     }
 };
