@@ -9,6 +9,12 @@
 
 #include "lab/LabSupport.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace vx::e2e {
 namespace {
 
@@ -149,6 +155,10 @@ bool Program::Start(QString* error) {
     env.insert("VX_TEST_HOOK", root + "/hook/socket");
     env.insert("VX_MESSAGEBOX_LOG", root + "/home/boxes.txt");
     env.remove("VX_PROGRAM_DIR");
+    // Every address the program fetches is on this namespace's loopback.
+    for (const char* proxy : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY",
+                              "all_proxy", "ALL_PROXY"})
+        env.remove(proxy);
     for (const QString& pair : m_extraEnv) env.insert(pair.section('=', 0, 0), pair.section('=', 1));
     m_process.setProcessEnvironment(env);
 
@@ -247,6 +257,74 @@ bool Program::ClickTray(int button) {
     if (!tray.value("visible").toBool() || at.value("w").toInt() <= 0) return false;
     return m_desktop.ClickAt(at.value("x").toInt() + at.value("w").toInt() / 2,
                              at.value("y").toInt() + at.value("h").toInt() / 2, button);
+}
+
+// ---- the file server -----------------------------------------------------------
+
+FileServer::~FileServer() {
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+    if (m_listen >= 0) ::close(m_listen);
+}
+
+bool FileServer::Start() {
+    m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (m_listen < 0 || ::bind(m_listen, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(m_listen, 8) != 0 ||
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return false;
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { Run(); });
+    return true;
+}
+
+void FileServer::Serve(const QByteArray& path, const QByteArray& body) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_files.insert(path, body);
+}
+
+void FileServer::Run() {
+    while (!m_stop) {
+        pollfd wait{m_listen, POLLIN, 0};
+        if (::poll(&wait, 1, 100) <= 0) continue;
+        const int client = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) continue;
+        Answer(client);
+        ::close(client);
+    }
+}
+
+void FileServer::Answer(int client) {
+    QByteArray request;
+    char chunk[2048];
+    while (!request.contains("\r\n\r\n") && request.size() < 65536) {
+        pollfd wait{client, POLLIN, 0};
+        if (::poll(&wait, 1, 2000) <= 0) return;
+        const ssize_t n = ::recv(client, chunk, sizeof chunk, 0);
+        if (n <= 0) return;
+        request.append(chunk, n);
+    }
+    const QByteArray path = request.split(' ').value(1);
+    QByteArray body;
+    bool found = false;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        found = m_files.contains(path);
+        body = m_files.value(path);
+    }
+    const QByteArray answer = (found ? QByteArray("HTTP/1.1 200 OK\r\n")
+                                     : QByteArray("HTTP/1.1 404 Not Found\r\n")) +
+                              "Content-Length: " + QByteArray::number(body.size()) +
+                              "\r\nConnection: close\r\n\r\n" + body;
+    for (qsizetype sent = 0; sent < answer.size();) {
+        const ssize_t n = ::send(client, answer.constData() + sent, answer.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) return;
+        sent += n;
+    }
 }
 
 }  // namespace vx::e2e

@@ -13,7 +13,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 namespace vx::e2e {
 
@@ -92,6 +95,28 @@ private:
     QString m_output;
     QLocalSocket m_hook;
     QElapsedTimer m_lastTrayClick;
+};
+
+// Files over HTTP on 127.0.0.1 of the namespace the test runs in, served
+// from a thread of its own: the program's update check holds its UI thread
+// until the answer comes, and the test's hook calls wait for that thread.
+class FileServer {
+public:
+    ~FileServer();
+    bool Start();
+    int Port() const { return m_port; }
+    void Serve(const QByteArray& path, const QByteArray& body);
+
+private:
+    void Run();
+    void Answer(int client);
+
+    int m_listen = -1;
+    int m_port = 0;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_lock;
+    QHash<QByteArray, QByteArray> m_files;  // guarded by m_lock
 };
 
 }  // namespace vx::e2e

@@ -307,6 +307,71 @@ private slots:
         QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
     }
 
+    // A newer host patrol offered by a local update server: chosen in the
+    // update dialog, fetched by the online upgrade at the next start, loaded.
+    void upgradeThroughTheDialogAndTheRestart() {
+        QFile next(qEnvironmentVariable("VX_E2E_NEXT_PLUGIN"));
+        if (!next.open(QIODevice::ReadOnly)) QSKIP("no newer host patrol was built");
+        const QByteArray plugin = next.readAll();
+        vx::e2e::FileServer server;
+        QVERIFY(server.Start());
+        const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(server.Port());
+        server.Serve("/VX_HostPatrol.so", plugin);
+        server.Serve("/update.txt", "::BEGIN::VX_HostPatrol.so*1.72*1.0.0.9*" +
+                                        QByteArray::number(plugin.size() / 1024) + "KB*" +
+                                        base.toLatin1() + "VX_HostPatrol.so*e2e release#::END::");
+        auto patrolVersion = [](Program& p) {
+            for (const QJsonValue& row : p.Rows("173/1002")) {
+                const QJsonArray cells = row.toObject().value("cells").toArray();
+                if (cells.at(0).toString().compare("vx_hostpatrol.so", Qt::CaseInsensitive) == 0)
+                    return cells.at(3).toString();
+            }
+            return QString();
+        };
+
+        LAUNCH(program, true);
+        QVERIFY(OpenModal(*program, "action " + kToolbar + " 32783", "173"));
+        QCOMPARE(patrolVersion(*program), QStringLiteral("1.0.0.1"));
+        QVERIFY(program->Ok("close 173"));
+        QVERIFY(OpenModal(*program, "action " + kToolbar + " 32779", "156"));
+        QVERIFY(program->Ok("type 156/1010 " + base + "update.txt"));
+        QVERIFY(program->Ok("click 156/1004"));
+        QVERIFY2(WaitUntil([&] { return program->Text("156/1009") == "共有1个文件需要更新"; }, 15000),
+                 qPrintable(program->Text("156/1009")));
+        const QJsonObject row = program->Rows("156/1002").at(0).toObject();
+        QCOMPARE(row.value("cells").toArray().toVariantList(),
+                 (QVariantList{"VX_HostPatrol.so", "替换", QStringLiteral("%1KB").arg(plugin.size() / 1024),
+                               "1.72", "1.0.0.9", "1.0.0.1", "e2e release"}));
+        QVERIFY(row.value("checked").toBool());
+        QVERIFY(program->Shot("update-dialog"));
+        QVERIFY(program->Ok("click 156/1005"));
+        QVERIFY(WaitUntil([&] { return program->ActiveModal().isEmpty(); }, 5000));
+        QCOMPARE(program->MessageBoxes(), QStringList{"程序需要退出才能完成升级"});
+        QVERIFY(program->Ok("action " + kToolbar + " 57665"));
+        QVERIFY(program->WaitForExit(15000));
+
+        QString error;
+        QVERIFY2(program->Start(&error), qPrintable(error));
+        QVERIFY(WaitUntil([&] { return program->ActiveModal() == "155"; }, 10000));
+        QCOMPARE(program->Column("155/1002", 0), QStringList{"VX_HostPatrol.so"});
+        QVERIFY(program->Shot("online-upgrade"));
+        QVERIFY(program->Ok("click 155/1004"));
+        QVERIFY(MainWindowUp(*program));
+        QFile installed(program->Dir() + "ToolDlls/VX_HostPatrol.so");
+        QVERIFY(installed.open(QIODevice::ReadOnly));
+        QVERIFY(installed.readAll() == plugin);
+        QCOMPARE(QDir(program->Dir() + "ToolDlls").entryList(QDir::Files),
+                 QDir(qEnvironmentVariable("VX_BIN_DIR") + "/ToolDlls").entryList(QDir::Files));
+        QVERIFY(WaitUntil([&] { return OpenFolderItems(*program).contains("主机巡测"); }, 3000));
+        QVERIFY(OpenModal(*program, "action " + kToolbar + " 32783", "173"));
+        QCOMPARE(patrolVersion(*program), QStringLiteral("1.0.0.9"));
+        QVERIFY(program->Shot("components"));
+        QVERIFY(program->Ok("close 173"));
+        QVERIFY(WaitUntil([&] { return program->ActiveModal().isEmpty(); }, 3000));
+        QVERIFY(ExitFromTray(*program));
+        QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
+    }
+
     // The close box hides the window and the program keeps running; clicks
     // on the tray icon show and hide it, and so does "显示/隐藏".
     void closeBoxHidesToTray() {
