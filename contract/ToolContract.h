@@ -12,6 +12,16 @@
 // icons cross the boundary by value as QString / QIcon; host and plug-ins link
 // the same Qt libraries, so either side may free them. Failures are results
 // (bool, -1, null); no exception crosses the boundary.
+//
+// Dialogs and message boxes: run every modal one through platform/Modal.h
+// (RunModal on a heap dialog, ChooseFolder) or platform/MessageBox.h
+// (ShowMessageBox), never exec() on a dialog of your own or a static
+// QMessageBox / QFileDialog function. The user can end the program while a
+// modal is open (the tray menu is not blocked by it); the host then ends
+// every modal these helpers run, waits for their loops to return, and only
+// then destroys the pages. After RunModal or ShowMessageBox returns, touch
+// your page only if a QPointer to it is still set, and when ShowMessageBox
+// returns false (exit ended the box) do not go on with what it interrupted.
 #pragma once
 
 #include <QIcon>
@@ -29,6 +39,12 @@ struct ToolInfo {
 };
 
 // One page of the host's options dialog, owned by the tool that adds it.
+//
+// The page's window is a child of the options dialog, and at exit the host
+// destroys that dialog, and the window with it, before it deletes any tool
+// (as the tool show view takes the tool pages with it). A tool that deletes
+// the window itself must therefore hold it in a QPointer and delete it only
+// while that is still set; the COptionPage object is the tool's to delete.
 class COptionPage {
 public:
     virtual ~COptionPage() = default;

@@ -13,20 +13,21 @@ std::function<void(const QString&)>& Interceptor() {
 }
 }  // namespace
 
-void ShowMessageBox(const QString& text, QWidget* parent) {
+bool ShowMessageBox(const QString& text, QWidget* parent) {
     if (Interceptor()) {
         Interceptor()(text);
-        return;
+        return true;
     }
     if (const QString log = qEnvironmentVariable("VX_MESSAGEBOX_LOG"); !log.isEmpty()) {
         QFile f(log);
         if (f.open(QIODevice::WriteOnly | QIODevice::Append)) f.write(text.toUtf8() + '\n');
-        return;
+        return true;
     }
     // A heap box run through RunModal: the parent may die under it at exit.
     auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Vexmor"), text,
                                 QMessageBox::Ok, parent);
-    RunModal(box);
+    // Every way the user closes the box answers with its one button, never 0.
+    return RunModal(box) != 0;
 }
 
 void SetMessageBoxInterceptor(std::function<void(const QString&)> interceptor) {

@@ -14,7 +14,9 @@ namespace vx::platform {
 // installed interceptor. When the
 // environment names a file in VX_MESSAGEBOX_LOG, the text is appended there
 // as a UTF-8 line instead: tests of the whole program read their boxes there.
-void ShowMessageBox(const QString& text, QWidget* parent = nullptr);
+// False when exit ended the box (or kept it from showing): the program is
+// closing, and the caller should not go on with what the box interrupted.
+bool ShowMessageBox(const QString& text, QWidget* parent = nullptr);
 
 // Tests: route boxes to `interceptor` instead of showing them; an empty
 // function restores the real box. Affects the module that calls it.

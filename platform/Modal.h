@@ -20,14 +20,16 @@ namespace vx::platform {
 // Runs `dialog` (heap-allocated, usually a child of the caller's window)
 // modally and deletes it, unless its parent went first. Returns exec()'s
 // result, or 0 (rejected) when the dialog was ended or destroyed from outside.
+// While exit is ending the running modals, a new one is not shown at all:
+// it is deleted and 0 returned.
 int RunModal(QDialog* dialog);
 
-// Ends every modal dialog and message box that is running, innermost first,
-// as rejected. Their exec() calls return once control is back in the outer
-// event loop.
+// Ends every modal dialog and message box that is running, in any module,
+// innermost first, as rejected, and closes an open popup menu. Their exec()
+// calls return once control is back in their own event loops.
 void EndAllModals();
 
-// True while at least one RunModal call has not returned.
+// True while at least one RunModal call, in any module, has not returned.
 bool ModalRunning();
 
 // "Choose a folder" (the program's folder browser) run through RunModal.

@@ -4,9 +4,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QUrl>
 
-#include "host/frame/DialogTemplate.h"
 #include "host/frame/MainFrame.h"
 #include "host/frame/MsgPopupDlg.h"
 #include "host/tasks/TaskBrowseDlg.h"
@@ -28,6 +28,8 @@ namespace vx {
 namespace {
 
 constexpr int kMaxThreads = 32;
+// How often a close that waits for modal loops to return looks again.
+constexpr int kUnwindRetryMs = 10;
 
 }  // namespace
 
@@ -86,7 +88,31 @@ bool CVexmorDoc::OnNewDocument() {
 
 void CVexmorDoc::OnCloseDocument() {
     if (m_closed) return;
+    if (!m_closing) {
+        m_closing = true;
+        m_taskManager->CancelAllTasks();
+    }
+    FinishClose();
+}
+
+void CVexmorDoc::FinishClose() {
+    if (m_closed) return;
+    // A modal's nested loop has the menu, button or page handler that opened
+    // it below it on the stack, in the host or in a plug-in. All of those
+    // live in the frame, so the frame goes only once every loop has returned.
+    platform::EndAllModals();
+    if (platform::ModalRunning()) {
+        if (!m_finishPending) {
+            m_finishPending = true;
+            QTimer::singleShot(kUnwindRetryMs, this, [this] {
+                m_finishPending = false;
+                FinishClose();
+            });
+        }
+        return;
+    }
     m_closed = true;
+    // Handlers that ran on while the loops unwound may have queued work.
     m_taskManager->CancelAllTasks();
     // The tools' pages are children of the frame's show view and go with it;
     // the tools themselves stay until the document is destroyed.
@@ -120,9 +146,11 @@ void CVexmorDoc::OnToolOptions() {
     m_optionsDlg->raise();
 }
 
-void CVexmorDoc::OnToolDisplay() { RunModal(new CToolDisplayDlg(this, Frame())); }
+void CVexmorDoc::OnToolDisplay() { platform::RunModal(new CToolDisplayDlg(this, Frame())); }
 
-void CVexmorDoc::OnTaskBrowse() { RunModal(new CTaskBrowseDlg(m_taskManager.get(), Frame())); }
+void CVexmorDoc::OnTaskBrowse() {
+    platform::RunModal(new CTaskBrowseDlg(m_taskManager.get(), Frame()));
+}
 
 void CVexmorDoc::OnCancelAllTasks() { CancelAllTasksCommand(*m_taskManager, *m_hostOutput); }
 

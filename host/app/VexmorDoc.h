@@ -41,11 +41,15 @@ public:
     // the tools, rebuilds the tool list, selects "32" and starts the scheduler.
     // Runs once per run; later calls return true and do nothing.
     bool OnNewDocument();
-    // Exit: cancels every task, then destroys the main frame and its views
-    // and emits DocumentClosed; the application then ends and deletes the
-    // document. Never call it from inside one of the frame's own handlers
-    // (the frame queues its exit command for this reason).
+    // Exit: cancels every task, ends every open modal dialog and message box
+    // (host and plug-ins), and once their event loops have returned destroys
+    // the main frame and its views and emits DocumentClosed; the application
+    // then ends and deletes the document. Called while a modal runs, it
+    // returns at once and finishes from the event loop. Never call it from
+    // inside one of the frame's own handlers (the frame queues its exit
+    // command for this reason).
     void OnCloseDocument();
+    bool IsClosed() const { return m_closed; }
 
     void LoadTools();
     void RebuildToolList();
@@ -73,6 +77,8 @@ signals:
     void DocumentClosed();
 
 private:
+    void FinishClose();
+
     // Fields in the order the document builds them.
     std::unique_ptr<CToolManager> m_toolManager;
     std::unique_ptr<CHostOutput> m_hostOutput;
@@ -84,7 +90,9 @@ private:
     QPointer<CMainFrame> m_frame;
     QList<QPointer<QWidget>> m_views;
     bool m_initialised = false;
-    bool m_closed = false;
+    bool m_closing = false;        // exit has begun
+    bool m_finishPending = false;  // a look for returned modal loops is queued
+    bool m_closed = false;         // the frame is gone
 };
 
 }  // namespace vx

@@ -31,13 +31,7 @@ bool CGfxOutBarElementAccessible::isValid() const {
     return m_index < (m_kind == Folder ? m_bar->FolderCount() : m_bar->ItemCount(-1));
 }
 
-QWindow* CGfxOutBarElementAccessible::window() const {
-    return m_bar ? m_bar->window()->windowHandle() : nullptr;
-}
-
-QAccessibleInterface* CGfxOutBarElementAccessible::parent() const {
-    return m_bar ? QAccessible::queryAccessibleInterface(m_bar.data()) : nullptr;
-}
+QWidget* CGfxOutBarElementAccessible::Owner() const { return m_bar.data(); }
 
 QString CGfxOutBarElementAccessible::text(QAccessible::Text t) const {
     if (!isValid() || t != QAccessible::Name) return {};
@@ -78,17 +72,7 @@ QAccessible::State CGfxOutBarElementAccessible::state() const {
     return s;
 }
 
-void* CGfxOutBarElementAccessible::interface_cast(QAccessible::InterfaceType type) {
-    if (type == QAccessible::ActionInterface) return static_cast<QAccessibleActionInterface*>(this);
-    return nullptr;
-}
-
-QStringList CGfxOutBarElementAccessible::actionNames() const {
-    return {QAccessibleActionInterface::pressAction()};
-}
-
-void CGfxOutBarElementAccessible::doAction(const QString& actionName) {
-    if (!isValid() || actionName != QAccessibleActionInterface::pressAction()) return;
+void CGfxOutBarElementAccessible::Press() {
     CGfxOutBarCtrl* bar = m_bar;
     if (m_kind == Folder) {
         // Like a click: the open folder's own button does nothing.

@@ -4,10 +4,11 @@
 // as a mouse click would.
 #pragma once
 
-#include <QAccessibleInterface>
 #include <QAccessibleWidget>
 #include <QHash>
 #include <QPointer>
+
+#include "platform/AccessibleElement.h"
 
 namespace vx {
 
@@ -16,7 +17,7 @@ class CGfxOutBarCtrl;
 // Registers the factory once; the bar's constructor calls it.
 void InstallGfxOutBarAccessibility();
 
-class CGfxOutBarElementAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+class CGfxOutBarElementAccessible : public platform::AccessibleElement {
 public:
     enum Kind { Folder, Item };
     CGfxOutBarElementAccessible(CGfxOutBarCtrl* bar, Kind kind, int index);
@@ -25,23 +26,14 @@ public:
     int Index() const { return m_index; }
 
     bool isValid() const override;
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override;
-    QAccessibleInterface* parent() const override;
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QString text(QAccessible::Text t) const override;
-    void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override;
     QAccessible::Role role() const override;
     QAccessible::State state() const override;
-    void* interface_cast(QAccessible::InterfaceType type) override;
 
-    QStringList actionNames() const override;
-    void doAction(const QString& actionName) override;
-    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+protected:
+    QWidget* Owner() const override;
+    void Press() override;
 
 private:
     QPointer<CGfxOutBarCtrl> m_bar;

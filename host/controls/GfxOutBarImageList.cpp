@@ -11,8 +11,14 @@ int CGfxOutBarImageList::Add(const QIcon& icon) { return Add(icon.pixmap(m_size)
 
 int CGfxOutBarImageList::Add(const QPixmap& pixmap) {
     QPixmap image = pixmap;
-    if (!image.isNull() && image.size() != m_size)
-        image = image.scaled(m_size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The size is in device-independent pixels: on a screen with a pixel
+    // ratio of 2 a 32 x 32 image holds 64 x 64 pixels and keeps that ratio.
+    const qreal ratio = image.isNull() ? 1.0 : image.devicePixelRatio();
+    const QSize pixels = (QSizeF(m_size) * ratio).toSize();
+    if (!image.isNull() && image.size() != pixels) {
+        image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        image.setDevicePixelRatio(ratio);
+    }
     if (image.isNull()) {
         // An empty icon still takes its index, so later indexes stay aligned
         // with the caller's order of adding.

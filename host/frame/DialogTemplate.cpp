@@ -1,7 +1,6 @@
 #include "host/frame/DialogTemplate.h"
 
 #include <QDialog>
-#include <QPointer>
 #include <QPushButton>
 
 namespace vx {
@@ -27,12 +26,6 @@ QPushButton* MakeTemplateButton(QWidget* parent, int id, const QString& text, co
     // Only the button a template marks as default answers Enter.
     button->setAutoDefault(false);
     return button;
-}
-
-void RunModal(QDialog* dialog) {
-    QPointer<QDialog> guard(dialog);
-    dialog->exec();
-    delete guard.data();
 }
 
 }  // namespace vx

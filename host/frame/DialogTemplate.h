@@ -34,10 +34,4 @@ void ApplyDialogTemplate(QDialog* dialog, int id, const QString& title, int widt
 // A push button of a template, placed at `rect` (pixels).
 QPushButton* MakeTemplateButton(QWidget* parent, int id, const QString& text, const QRect& rect);
 
-// Runs a heap-allocated modal dialog that is a child of the main frame, then
-// deletes it. The exit command may close the document, and so destroy the
-// frame with its children, while the dialog's own loop runs; a dialog on the
-// stack would then be deleted twice.
-void RunModal(QDialog* dialog);
-
 }  // namespace vx

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -23,6 +24,7 @@
 #include "host/frame/OutputMsgView.h"
 #include "host/tools/ToolListView.h"
 #include "host/tools/ToolShowView.h"
+#include "platform/Modal.h"
 #include "platform/NetworkInfo.h"
 
 namespace vx {
@@ -201,6 +203,9 @@ void CMainFrame::CreateToolBar() {
     // The bar can change size without the frame doing so (its own relayout,
     // showing it again); the controls follow it then as well.
     m_toolBar->installEventFilter(this);
+    // The bar's own button for the actions that do not fit has no text.
+    if (auto* more = m_toolBar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("更多工具按钮"));
 
     for (const ToolbarButton& button : kToolbarButtons) {
         if (button.id == 0) {
@@ -231,6 +236,7 @@ void CMainFrame::CreateToolBar() {
     m_threadList->setAccessibleName(QStringLiteral("线程数"));
     m_threadButton = new QPushButton(QStringLiteral("确定"), m_toolBar);
     SetControlId(m_threadButton, ID_SET_THREADS);
+    m_threadButton->setStatusTip(QStringLiteral("设置最大执行线程数目"));
     m_threadButton->setFont(font);
     connect(m_threadButton, &QPushButton::clicked, this, [this] { OnCommand(ID_SET_THREADS); });
     PlaceToolbarControls();
@@ -350,6 +356,18 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
     FollowToolbarEdge();
 }
 
+bool CMainFrame::event(QEvent* event) {
+    // Prompts go to pane 0, not to the status bar's own message line, which
+    // would cover all four panes while it shows; leaving the control (an
+    // empty prompt) brings the idle text back.
+    if (event->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        SetStatusPaneText(0, tip.isEmpty() ? QString::fromUtf8(kPaneTexts[0]) : tip);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_toolBar && event->type() == QEvent::Resize) FollowToolbarEdge();
     return QMainWindow::eventFilter(watched, event);
@@ -400,7 +418,7 @@ void CMainFrame::OnCommand(int id) {
             statusBar()->setVisible(!statusBar()->isVisible());
             return;
         case ID_APP_ABOUT:
-            RunModal(new CAboutDlg(this));
+            platform::RunModal(new CAboutDlg(this));
             return;
         default:
             break;

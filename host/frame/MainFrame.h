@@ -88,6 +88,7 @@ public:
     static void OverrideTrayAvailability(std::optional<bool> available);
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -20,7 +20,6 @@ CMsgPopupDlg::CMsgPopupDlg(QWidget* parent)
     m_text->setGeometry(area);
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_text->document()->setUndoRedoEnabled(false);
 }
 
 void CMsgPopupDlg::ShowMsg(const QString& text) {

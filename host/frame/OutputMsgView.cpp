@@ -22,6 +22,10 @@ void AppendStampedLine(QPlainTextEdit* edit, const QString& text) {
     cursor.movePosition(QTextCursor::End);
     edit->setTextCursor(cursor);
     edit->ensureCursorVisible();
+    // An appended line carries no undo. Switching undo off for the insert
+    // also empties the history, so what the user typed before it cannot be
+    // undone either: an undo step recorded before the line would land at
+    // shifted positions.
     const bool undo = edit->document()->isUndoRedoEnabled();
     edit->document()->setUndoRedoEnabled(false);
     cursor.insertText(stamp + body + QLatin1Char('\n'));
@@ -44,8 +48,6 @@ COutputMsgView::COutputMsgView(QWidget* parent) : QPlainTextEdit(parent) {
     font.setStyleHint(QFont::TypeWriter, QFont::PreferMatch);
     setFont(font);
     setLineWrapMode(QPlainTextEdit::NoWrap);
-    // The log never offers undo: appended lines are not user edits.
-    document()->setUndoRedoEnabled(false);
 }
 
 void COutputMsgView::AddLine(const QString& text) {

@@ -16,7 +16,8 @@
 #include "platform/ProfileFile.h"
 #include "platform/ProgramDir.h"
 
-Q_LOGGING_CATEGORY(lcTools, "vx.tools")
+// Quiet unless asked for (QT_LOGGING_RULES="vx.tools.debug=true").
+Q_LOGGING_CATEGORY(lcTools, "vx.tools", QtInfoMsg)
 
 namespace vx {
 namespace {

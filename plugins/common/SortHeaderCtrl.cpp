@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPolygon>
 
+#include "plugins/common/SortHeaderAccessible.h"
+
 namespace {
 
 // A line as the classic raster device draws it: from `from` up to but not
@@ -31,6 +33,9 @@ void AppendLine(QPolygon& points, QPoint from, QPoint to) {
 }  // namespace
 
 CSortHeaderCtrl::CSortHeaderCtrl(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+    // The sections are drawn here, not by widgets of their own; screen
+    // readers learn of them through the header's accessible interface.
+    InstallSortHeaderAccessibility();
     // Pressed, not grabbed at a divider to be resized: the header says so
     // only for a press on the section itself.
     connect(this, &QHeaderView::sectionPressed, this, [this](int section) {

@@ -1,5 +1,6 @@
 #include "plugins/common/SortListCtrl.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 #include <charconv>
@@ -111,8 +112,12 @@ bool CSortListCtrl::SetColumns(const QString& columns) {
         const int width = std::max(0, Atoi(columns.mid(comma + 1, end - comma - 1)));
 
         // The count covers a column that failed too, so that it always
-        // matches what rows are sized for.
+        // matches what rows are sized for; rows that exist already get an
+        // empty text for the new column, as a row added now would.
         const int index = m_columnCount++;
+        for (int r = 0; r < topLevelItemCount(); ++r) {
+            if (Row* row = RowAt(r)) row->texts.resize(m_columnCount);
+        }
         setColumnCount(m_columnCount);
         if (columnCount() != m_columnCount) {
             return false;
@@ -298,6 +303,16 @@ bool CSortListCtrl::SortColumn(int column, bool ascending) {
         item->setSelected(true);
     }
     return true;
+}
+
+void CSortListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Pages act on a double click of the left button only (opening a host or
+    // a folder); for another button the second click is just another press.
+    if (event->button() != Qt::LeftButton) {
+        mousePressEvent(event);
+        return;
+    }
+    QTreeWidget::mouseDoubleClickEvent(event);
 }
 
 void CSortListCtrl::OnColumnClick(int column) {

@@ -27,10 +27,11 @@ public:
     explicit CSortListCtrl(QWidget* parent = nullptr);
     ~CSortListCtrl() override;
 
-    // "caption,width;caption,width;..." appended after the existing columns.
-    // A trailing ';' is optional; text after the last ';' without a ',' is
-    // ignored; a width that is missing or not a number is 0. Returns false
-    // when a column could not be created (the ones before it stay).
+    // "caption,width;caption,width;..." appended after the existing columns;
+    // rows already in the list get empty texts for them. A trailing ';' is
+    // optional; text after the last ';' without a ',' is ignored; a width
+    // that is missing or not a number is 0. Returns false when a column could
+    // not be created (the ones before it stay).
     bool SetColumns(const QString& columns);
     int ColumnCount() const { return m_columnCount; }
 
@@ -76,6 +77,7 @@ public:
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private slots:
     void OnColumnClick(int column);

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QResizeEvent>
@@ -115,10 +116,20 @@ bool CHostPatrolDlg::UpdateData() {
     const int interval = m_intervalEdit->text().toInt(&ok);
     if (!ok) {
         // The box runs a nested event loop in which the timer keeps ticking;
-        // those ticks must not stack up further boxes.
+        // those ticks must not stack up further boxes. Exit may end the box,
+        // and a host that destroys the page under it may have done so.
+        QPointer<CHostPatrolDlg> self(this);
         m_exchangeBoxOpen = true;
-        vx::platform::ShowMessageBox(QStringLiteral("请输入一个整数。"), this);
+        const bool answered =
+            vx::platform::ShowMessageBox(QStringLiteral("请输入一个整数。"), this);
+        if (!self) return false;
         m_exchangeBoxOpen = false;
+        if (!answered) {
+            // The program is closing: no sweep may start after this.
+            m_closing = true;
+            m_timer.stop();
+            return false;
+        }
         m_intervalEdit->setFocus();
         return false;
     }
@@ -128,10 +139,12 @@ bool CHostPatrolDlg::UpdateData() {
 }
 
 void CHostPatrolDlg::StartSweep(bool fromTimer) {
-    if (m_exchangeBoxOpen) return;
+    if (m_exchangeBoxOpen || m_closing) return;
     ::CTaskManager* manager = TaskManager();
     if (manager->GetTaskCount(kProbeTypeName) > 0) return;
+    QPointer<CHostPatrolDlg> self(this);
     UpdateData();
+    if (!self || m_closing) return;
     if (fromTimer) {
         int& ticks = PatrolTickCounter();
         if (++ticks < m_interval) return;
@@ -197,7 +210,9 @@ void CHostPatrolDlg::ApplyScanResult(const HostScanResult& result) {
 
 void CHostPatrolDlg::OnStartStop() {
     if (m_startButton->text() == kStart) {
+        QPointer<CHostPatrolDlg> self(this);
         StartSweep(false);
+        if (!self || m_closing) return;
         m_timer.start();
         m_startButton->setText(kStop);
         m_shareBox->setEnabled(false);

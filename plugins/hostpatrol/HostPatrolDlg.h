@@ -105,6 +105,7 @@ private:
     QStringList m_offline;
     int m_maxOnline = 0;
     bool m_exchangeBoxOpen = false;
+    bool m_closing = false;  // exit ended a box of this page; no more sweeps
 };
 
 }  // namespace vx::hostpatrol
