@@ -28,8 +28,12 @@ done
 for f in vx-arp vx-smblist vx_browser.so home/index.html; do
     if [ -e "$build/bin/$f" ]; then [ -e "$app/$f" ] || fail "missing $f"; fi
 done
-extra=$(cd "$app/ToolDlls" && ls | grep -v -x -e VX_HostPatrol.so -e VX_ShareSetter.so || true)
-[ -z "$extra" ] || fail "unexpected files in ToolDlls: $extra"
+for f in "$app"/ToolDlls/*; do
+    case ${f##*/} in
+    VX_HostPatrol.so | VX_ShareSetter.so) ;;
+    *) fail "unexpected file in ToolDlls: ${f##*/}" ;;
+    esac
+done
 [ "$(readlink -f "$prefix/bin/vexmor")" = "$(readlink -f "$app/Vexmor")" ] || fail "bin/vexmor"
 
 # Desktop integration, valid and pointing at the installed program.
