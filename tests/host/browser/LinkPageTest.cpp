@@ -22,8 +22,10 @@
 #include "host/controls/GfxOutBarCtrl.h"
 #include "host/controls/LinkPageDlg.h"
 #include "host/frame/MainFrame.h"
+#include "host/tools/LinkTool.h"
 #include "host/tools/ToolListView.h"
 #include "host/tools/ToolShowView.h"
+#include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
 #include "support/FakeProgramDir.h"
 
@@ -195,6 +197,8 @@ private slots:
     void browserFillsThePage();
     void emptyPageWhenNoBrowser_data();
     void emptyPageWhenNoBrowser();
+    void addressesComeFromTheSettings_data();
+    void addressesComeFromTheSettings();
 
 private:
     QStringList m_boxes;
@@ -354,6 +358,46 @@ void LinkPageTest::emptyPageWhenNoBrowser() {
     }
     qputenv("VX_BROWSER_MODULE", saved);
     QVERIFY(m_boxes.isEmpty());
+}
+
+void LinkPageTest::addressesComeFromTheSettings_data() {
+    QTest::addColumn<QString>("ini");
+    QTest::addColumn<QStringList>("urls");  // "" for the home page beside the program
+    const QStringList defaults{"", "https://www.onlinedown.net/", "https://www.skycn.com/"};
+    QTest::newRow("no settings") << QString() << defaults;
+    QTest::newRow("all three set") << "[vexmor空间]\r\n我的主页=http://127.0.0.1:8/"
+                                      "h\r\n华军下载=file:///a\r\n天空下载=file:///b\r\n"
+                                   << QStringList{"http://127.0.0.1:8/h", "file:///a", "file:///b"};
+    QTest::newRow("empty value, other section")
+        << "[Vexmor空间]\r\n我的主页=\r\n[其他]\r\n华军下载=file:///a\r\n"
+        << defaults;
+}
+
+void LinkPageTest::addressesComeFromTheSettings() {
+    QFETCH(QString, ini);
+    QFETCH(QStringList, urls);
+    FakeProgramDir dir;
+    if (!ini.isEmpty()) QVERIFY(dir.WriteIni(ini));
+    if (urls[0].isEmpty()) urls[0] = QUrl::fromLocalFile(dir.Path() + "home/index.html").toString();
+    QStringList names, got;
+    for (const vx::CLinkTool::Link& link : vx::CLinkTool::Links()) {
+        names << link.fullName;
+        got << link.url;
+    }
+    QCOMPARE(names,
+             (QStringList{"Vexmor空间_我的主页", "Vexmor空间_华军下载", "Vexmor空间_天空下载"}));
+    QCOMPARE(got, urls);
+
+    // "作者的主页" opens the first of them in the desktop's browser.
+    QList<QUrl> opened;
+    vx::platform::SetOpenUrlObserver([&opened](const QUrl& url) {
+        opened << url;
+        return true;
+    });
+    vx::CVexmorDoc doc;
+    doc.OnHomePage();
+    vx::platform::SetOpenUrlObserver({});
+    QCOMPARE(opened, QList<QUrl>{QUrl(urls[0])});
 }
 
 int main(int argc, char** argv) {
