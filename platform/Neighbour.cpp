@@ -158,7 +158,6 @@ bool ResolveRaw(const Ipv4Interface& itf, uint32_t target, Mac& mac, int deadlin
     }
 }
 
-
 // The process's one vx-arp. A thread of its own starts the helper and reads
 // its replies: the helper dies with the thread that started it
 // (PR_SET_PDEATHSIG), so that thread must live as long as the helper is
@@ -190,7 +189,12 @@ public:
         // covers a helper that hangs.
         const auto limit = Clock::now() + std::chrono::milliseconds(deadlineMs + 1000);
         while (!waiter.done && Clock::now() < limit) {
-            if (cancelled && cancelled()) break;
+            if (cancelled) {
+                lock.unlock();  // the caller's callback runs under none of our locks
+                const bool stop = cancelled();
+                lock.lock();
+                if (stop) break;
+            }
             waiter.changed.wait_until(
                 lock, std::min(limit, Clock::now() + std::chrono::milliseconds(kCancelPollMs)),
                 [&] { return waiter.done; });

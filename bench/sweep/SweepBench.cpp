@@ -1,14 +1,26 @@
 // Times one sweep of the lab /24 (.1 - .254) the ways this program can run
 // it, and arp-scan and nmap in the same namespace and the same run.
-//   vx_bench_sweep [--threads 32,256] [--modes raw,neigh] [--deadline ms (ResolveMac's)]
-//                  [--runs n] [--engines pool,tasks]
+//   vx_bench_sweep [--threads 32,256] [--modes raw,helper,neigh] [--deadline ms]
+//                  [--runs n] [--engines pool,tasks,page] [--peers yes|no]
+//                  [--shares yes|no] [--vanish yes|no] [--interval s] [--patrol minutes]
+// Routes: raw (the process's own socket, root), helper (vx-arp), neigh (the
+// kernel's neighbour table). Run as nobody (VX_LAB_USER=nobody, run.sh does)
+// for the unprivileged routes.
 // pool:  n plain threads call ResolveMac until the 254 addresses are done.
 // tasks: one host patrol probe task per address through the host's task
 //        manager at maximum n, as the plug-in sweeps (when built with it).
 // page:  the host patrol tool itself: its page's start path queues the tasks
 //        and applies every result on the UI thread, whose event-loop latency
 //        (lateness of a 10 ms timer) is reported alongside.
+// shares: page sweeps with shares off, on with no host dropping SMB, and on
+//        with the lab's three smbdrop hosts dropping it.
+// vanish: a patrol at the page's interval (default 15 s) in which the flap
+//        host's link goes down between sweeps 1 and 2: the seconds until
+//        "下线了", and the sweeps it took.
+// patrol: a patrol of that many minutes, every live host staying live: any
+//        "下线了" is a false report.
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMap>
@@ -25,6 +37,8 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "lab/LabSupport.h"
 #include "platform/Neighbour.h"
@@ -130,56 +144,142 @@ private:
     QWidget m_parent;
 };
 
+// Keeps the popup's lines with the moment they came.
 class BenchOutput final : public CHostOutput {
 public:
+    QElapsedTimer clock;
+    QList<QPair<qint64, QString>> shown;  // ms since clock start, text
     void OutputMsg(const QString&) override {}
     void SetStatusText(int, const QString&) override {}
-    void ShowMsg(const QString&) override {}
+    void ShowMsg(const QString& text) override { shown.append({clock.elapsed(), text}); }
+};
+
+// The host patrol tool as the host runs it: its page queues one task per
+// address and applies every result on the UI thread, sweep after sweep.
+class BenchPatrol {
+public:
+    BenchPatrol(ResolveMode mode, int threads, int deadlineMs) : m_manager(nullptr) {
+        m_output.clock.start();
+        m_manager.SetMaxThreads(threads);
+        m_manager.StartScheduler();
+        m_context = {&m_host, &m_manager, &m_output, nullptr};
+        m_tool = std::make_unique<hp::CHostPatrolTool>(
+            &m_context, std::make_shared<BenchProbe>(mode, deadlineMs),
+            [] { return Lab().Value("VXLAB_SUBNET"); });
+    }
+    ~BenchPatrol() {
+        m_manager.CancelAllTasks();
+        m_tool.reset();
+    }
+    hp::CHostPatrolDlg* Page() const { return m_tool->Page(); }
+    BenchOutput& Output() { return m_output; }
+
+    // One sweep from the start button's path, with the UI thread's
+    // event-loop latency (lateness of a 10 ms timer) measured meanwhile.
+    Outcome Sweep(bool shares) {
+        Outcome out;
+        Page()->findChild<QCheckBox*>("1001")->setChecked(shares);
+        std::vector<double> late;
+        QElapsedTimer clock;
+        QEventLoop loop;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        tick.setInterval(10);
+        qint64 last = 0;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const qint64 now = clock.nsecsElapsed();
+            late.push_back(std::max(0.0, (now - last) / 1e6 - 10.0));
+            last = now;
+            if (m_manager.GetTaskCount(hp::kProbeTypeName) == 0) loop.quit();
+        });
+        clock.start();
+        Page()->StartSweep(false);
+        last = clock.nsecsElapsed();
+        tick.start();
+        loop.exec();
+        tick.stop();
+        // Results are queued before their task leaves the manager.
+        QCoreApplication::processEvents();
+        out.seconds = clock.nsecsElapsed() / 1e9;
+        for (int row = 0; row < Page()->List()->RowCount(); ++row)
+            if (Page()->RowImage(row) == 0) out.found.insert(Page()->List()->CellText(row, 0));
+        std::sort(late.begin(), late.end());
+        if (!late.empty()) {
+            out.uiLateMaxMs = late.back();
+            out.uiLateP99Ms = late[std::min(late.size() - 1, late.size() * 99 / 100)];
+        }
+        return out;
+    }
+
+private:
+    BenchHost m_host;
+    BenchOutput m_output;
+    vx::CTaskManager m_manager;
+    ToolHostContext m_context;
+    std::unique_ptr<hp::CHostPatrolTool> m_tool;
 };
 
 Outcome PageSweep(ResolveMode mode, int threads, int deadlineMs) {
-    Outcome out;
-    BenchHost host;
-    BenchOutput output;
-    vx::CTaskManager manager(nullptr);
-    manager.SetMaxThreads(threads);
-    manager.StartScheduler();
-    ToolHostContext context{&host, &manager, &output, nullptr};
-    auto tool = std::make_unique<hp::CHostPatrolTool>(
-        &context, std::make_shared<BenchProbe>(mode, deadlineMs),
-        [] { return Lab().Value("VXLAB_SUBNET"); });
-    hp::CHostPatrolDlg* page = tool->Page();
+    BenchPatrol patrol(mode, threads, deadlineMs);
+    return patrol.Sweep(false);
+}
 
-    std::vector<double> late;
-    QElapsedTimer clock;
+void Idle(int ms) {
     QEventLoop loop;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.setInterval(10);
-    qint64 last = 0;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        late.push_back(std::max(0.0, (now - last) / 1e6 - 10.0));
-        last = now;
-        if (manager.GetTaskCount(hp::kProbeTypeName) == 0) loop.quit();
-    });
-    clock.start();
-    page->StartSweep(false);
-    last = clock.nsecsElapsed();
-    tick.start();
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-    tick.stop();
-    // Results are queued before their task leaves the manager.
-    QCoreApplication::processEvents();
-    out.seconds = clock.nsecsElapsed() / 1e9;
-    for (int row = 0; row < page->List()->RowCount(); ++row)
-        if (page->RowImage(row) == 0) out.found.insert(page->List()->CellText(row, 0));
-    std::sort(late.begin(), late.end());
-    if (!late.empty()) {
-        out.uiLateMaxMs = late.back();
-        out.uiLateP99Ms = late[std::min(late.size() - 1, late.size() * 99 / 100)];
+}
+
+struct PatrolOutcome {
+    double vanishToOffline = -1;  // seconds from the link going down to "下线了"
+    int sweepsToOffline = 0;      // sweeps that started after the link went down
+    QStringList liveReportedOffline;
+    int sweeps = 0;
+    double minutes = 0;
+};
+
+// A patrol at `intervalS` idle seconds between sweeps (the page's ticks,
+// waited out in real time), shares on. With `vanish`, the flap host's link
+// goes down halfway through the idle time after the first sweep and the
+// patrol ends when it is reported offline (or after `minutes`); any other
+// "下线了" is a live host reported offline.
+PatrolOutcome Patrol(ResolveMode mode, int threads, int deadlineMs, int intervalS, double minutes,
+                     bool vanish) {
+    PatrolOutcome out;
+    const QString flap = Lab().Value("VXLAB_FLAP_ADDR");
+    const QString offline = QStringLiteral("下线了");
+    vx::lab::RunLabScript("link.sh", {"up"});
+    BenchPatrol patrol(mode, threads, deadlineMs);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 downAt = -1;  // on the output's clock
+    while (clock.elapsed() < minutes * 60000) {
+        patrol.Sweep(true);
+        ++out.sweeps;
+        if (downAt >= 0) ++out.sweepsToOffline;
+        bool flapOffline = false;
+        for (const auto& [at, text] : patrol.Output().shown) {
+            if (!text.endsWith(offline)) continue;
+            const QString address = text.chopped(offline.size());
+            if (vanish && address == flap && downAt >= 0) {
+                flapOffline = true;
+                out.vanishToOffline = (at - downAt) / 1000.0;
+            } else if (!out.liveReportedOffline.contains(address)) {
+                out.liveReportedOffline << address;
+            }
+        }
+        if (flapOffline) break;
+        if (vanish && downAt < 0) {
+            Idle(intervalS * 500);
+            vx::lab::RunLabScript("link.sh", {"down"});
+            downAt = patrol.Output().clock.elapsed();
+            Idle(intervalS * 500);
+        } else {
+            Idle(intervalS * 1000);
+        }
     }
-    tool.reset();
+    vx::lab::RunLabScript("link.sh", {"up"});
+    out.minutes = clock.elapsed() / 60000.0;
     return out;
 }
 
@@ -232,7 +332,17 @@ int Bench(int argc, char** argv) {
         return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
     };
     const QList<int> threadCounts = IntList(option("--threads", "32,256"));
-    const QStringList modes = option("--modes", "raw,neigh").split(',');
+    const QStringList modes = option("--modes", "raw,helper,neigh").split(',');
+    const bool peers = option("--peers", "yes") == "yes";
+    const bool shares = option("--shares", "yes") == "yes";
+    const bool vanish = option("--vanish", "yes") == "yes";
+    const int intervalS = option("--interval", "15").toInt();
+    const double patrolMinutes = option("--patrol", "0").toDouble();
+    const auto modeOf = [](const QString& name) {
+        return name == "raw"      ? ResolveMode::RawArp
+               : name == "helper" ? ResolveMode::Helper
+                                  : ResolveMode::NeighbourTable;
+    };
     const int deadline = option("--deadline", QString::number(kDefaultResolveDeadlineMs)).toInt();
     const int runs = option("--runs", "1").toInt();
 #ifdef VX_BENCH_TASKS
@@ -247,8 +357,8 @@ int Bench(int argc, char** argv) {
     std::printf("sweep of %s.0/24 from %s; live in the lab: %lld (this workstation included)\n",
                 qPrintable(Lab().Value("VXLAB_SUBNET")), qPrintable(self),
                 static_cast<long long>(live.size()));
-    std::printf("ResolveMac deadline %d ms; raw ARP available: %s\n\n", deadline,
-                CanUseRawArp() ? "yes" : "no");
+    std::printf("ResolveMac deadline %d ms; uid %d; own raw ARP: %s; ARP helper: %s\n\n", deadline,
+                int(getuid()), CanUseRawArp() ? "yes" : "no", CanUseArpHelper() ? "yes" : "no");
     std::printf("%-34s %8s %6s %9s %13s  %s\n", "run", "seconds", "found", "÷arp-scan",
                 "UI late ms", "missing");
     std::printf("%-34s %8s %6s %9s %13s\n", "", "", "", "", "p99 / max");
@@ -257,10 +367,11 @@ int Bench(int argc, char** argv) {
     const QRegularExpression nmapLine(QStringLiteral("^Nmap scan report for (\\S+)"));
     bool allFound = true;
     for (int run = 1; run <= runs; ++run) {
-        const Outcome arpScan =
-            RunPeer({"arp-scan", "--localnet", "-I", "eth0", "-q"}, arpScanLine);
-        const Outcome nmap =
-            RunPeer({"nmap", "-sn", "-n", Lab().Value("VXLAB_SUBNET") + ".0/24"}, nmapLine);
+        Outcome arpScan, nmap;
+        if (peers) {
+            arpScan = RunPeer({"arp-scan", "--localnet", "-I", "eth0", "-q"}, arpScanLine);
+            nmap = RunPeer({"nmap", "-sn", "-n", Lab().Value("VXLAB_SUBNET") + ".0/24"}, nmapLine);
+        }
         auto print = [&](const QString& name, const Outcome& o, bool ownCounts) {
             QStringList missing;
             for (const QString& a : live)
@@ -279,12 +390,13 @@ int Bench(int argc, char** argv) {
             std::fflush(stdout);
         };
         // arp-scan never lists the machine it runs on; nmap does.
-        print(QStringLiteral("#%1 arp-scan --localnet").arg(run), arpScan, false);
-        print(QStringLiteral("#%1 nmap -sn -n").arg(run), nmap, true);
+        if (peers) {
+            print(QStringLiteral("#%1 arp-scan --localnet").arg(run), arpScan, false);
+            print(QStringLiteral("#%1 nmap -sn -n").arg(run), nmap, true);
+        }
         for (const QString& engine : engines) {
             for (const QString& modeName : modes) {
-                const ResolveMode mode =
-                    modeName == "raw" ? ResolveMode::RawArp : ResolveMode::NeighbourTable;
+                const ResolveMode mode = modeOf(modeName);
                 for (int threads : threadCounts) {
                     ForgetNeighbours();
                     Outcome o;
@@ -301,9 +413,61 @@ int Bench(int argc, char** argv) {
                 }
             }
         }
+#ifdef VX_BENCH_TASKS
+        // Shares on: the listings run beside the probes, each bounded.
+        for (const QString& modeName : shares ? modes : QStringList{}) {
+            const int threads = threadCounts.value(0, 32);
+            struct Case {
+                const char* name;
+                bool shares;
+                const char* drop;
+            };
+            for (const Case& c : {Case{"shares off", false, "on"}, Case{"shares on, 0 drop SMB", true, "off"},
+                                  Case{"shares on, 3 drop SMB", true, "on"}}) {
+                vx::lab::RunLabScript("link.sh", {"smbdrop", c.drop});
+                ForgetNeighbours();
+                BenchPatrol patrol(modeOf(modeName), threads, deadline);
+                print(QStringLiteral("#%1 page %2 limit %3 %4")
+                          .arg(run)
+                          .arg(modeName)
+                          .arg(threads)
+                          .arg(c.name),
+                      patrol.Sweep(c.shares), true);
+            }
+            vx::lab::RunLabScript("link.sh", {"smbdrop", "on"});
+        }
+#endif
         std::printf("\n");
     }
-    std::printf("every live host found by every sweep of ours: %s\n", allFound ? "yes" : "NO");
+#ifdef VX_BENCH_TASKS
+    // A host vanishing at the page's interval: "下线了" is due on the fourth
+    // silent sweep (three misses absorbed).
+    for (const QString& modeName : vanish ? modes : QStringList{}) {
+        ForgetNeighbours();
+        const PatrolOutcome o =
+            Patrol(modeOf(modeName), threadCounts.value(0, 32), deadline, intervalS, 6, true);
+        std::printf("vanish %-6s interval %d s: \"下线了\" %.1f s after the link went down, on "
+                    "sweep %d after it (4 due)%s%s\n",
+                    qPrintable(modeName), intervalS, o.vanishToOffline, o.sweepsToOffline,
+                    o.liveReportedOffline.isEmpty() ? "" : "; live reported offline: ",
+                    qPrintable(o.liveReportedOffline.join(' ')));
+        std::fflush(stdout);
+        if (!o.liveReportedOffline.isEmpty() || o.vanishToOffline < 0) allFound = false;
+    }
+    for (const QString& modeName : patrolMinutes > 0 ? modes : QStringList{}) {
+        const PatrolOutcome o = Patrol(modeOf(modeName), threadCounts.value(0, 32), deadline,
+                                       intervalS, patrolMinutes, false);
+        std::printf("patrol %-6s interval %d s: %.1f min, %d sweeps, live hosts reported offline: "
+                    "%s\n",
+                    qPrintable(modeName), intervalS, o.minutes, o.sweeps,
+                    o.liveReportedOffline.isEmpty() ? "none"
+                                                    : qPrintable(o.liveReportedOffline.join(' ')));
+        std::fflush(stdout);
+        if (!o.liveReportedOffline.isEmpty()) allFound = false;
+    }
+#endif
+    std::printf("every live host found by every sweep of ours, none reported offline: %s\n",
+                allFound ? "yes" : "NO");
     return allFound ? 0 : 1;
 }
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs the sweep benchmark in a lab of its own (root):
 #   bench/sweep/run.sh [BUILD_DIR] [vx_bench_sweep options]
+# First as root (the raw route, arp-scan and nmap), then as nobody without
+# capabilities (the ARP helper and the neighbour table), in the same lab.
 # Installs arp-scan and nmap when missing (they are peers measured here, not
 # build or test dependencies), builds the lab, runs, removes the lab.
 set -euo pipefail
@@ -15,8 +17,11 @@ if [ ${#missing[@]} -gt 0 ]; then
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-cmake --build "$build" --target vx_bench_sweep -j2
+cmake --build "$build" --target vx_bench_sweep vx-arp -j2
 export VX_LAB_ID=bench
 trap 'bash "$root/lab/down.sh" --id bench' EXIT
 bash "$root/lab/up.sh" --id bench
-"$build/bench/vx_bench_sweep" "$@"
+rc=0
+"$build/bench/vx_bench_sweep" --modes raw "$@" || rc=1
+VX_LAB_USER=nobody "$build/bench/vx_bench_sweep" --modes helper,neigh --peers no "$@" || rc=1
+exit $rc
