@@ -1,6 +1,7 @@
 #include "plugins/sharesetter/ShareOps.h"
 
 #include "contract/ToolContract.h"
+#include "platform/Gbk.h"
 #include "platform/UserShares.h"
 
 namespace vx::sharesetter {
@@ -30,9 +31,26 @@ QString ShareFailureReason(int code) {
     }
 }
 
+namespace {
+
+// "No mapping for the Unicode character in the multibyte code page".
+constexpr int kNoGbkForm = 1113;
+
+bool HasGbkForm(const QString& text) {
+    return vx::platform::FromGbk(vx::platform::ToGbk(text)) == text;
+}
+
+}  // namespace
+
 bool AddShare(vx::platform::IUserShares& shares, CHostOutput* output, const QString& path,
               const QString& name) {
-    const vx::platform::ShareOutcome outcome = shares.Add(name, path);
+    // The page keeps name and folder in Vexmor.ini, which is GBK text: a share
+    // whose texts do not survive that could not be found again after a restart.
+    const vx::platform::ShareOutcome outcome =
+        HasGbkForm(path) && HasGbkForm(name)
+            ? shares.Add(name, path)
+            : vx::platform::ShareOutcome{
+                  kNoGbkForm, QStringLiteral("文件夹路径或共享名含有无法用 GBK 保存的字符")};
     if (outcome.Ok()) {
         output->OutputMsg(QStringLiteral("共享文件夹%1成功,共享名为%2").arg(path, name));
         return true;

@@ -136,6 +136,15 @@ private slots:
         QCOMPARE(QFile::exists(m_dir->IniPath()), code == 0);
     }
 
+    // Vexmor.ini is GBK: a share it could not record is not made at all.
+    void textsWithoutGbkFormAreRefused() {
+        Add(QStringLiteral("/srv/ø😀"));
+        QCOMPARE(m_output.logged.value(0), QStringLiteral("共享文件夹失败(错误码1113)"));
+        QCOMPARE(m_output.logged.size(), 2);
+        QVERIFY(m_shares->shared.isEmpty() && List()->RowCount() == 0);
+        QCOMPARE(m_boxes, QStringList{"添加共享失败"});
+    }
+
     void formatDuration_data() {
         QTest::addColumn<int>("seconds");
         QTest::addColumn<QString>("text");
