@@ -80,6 +80,9 @@ private slots:
         QTest::newRow("no version block")
             << FakeHttpServer::Answer(Page("vx_plain.so" + e.arg("0.0.0.1"))) << true
             << QStringList{"vx_plain.so|替换|0.0.0.0|vx_plain.so"};
+        QTest::newRow("not a library")
+            << FakeHttpServer::Answer(Page("vx_text.so" + e.arg("0.0.0.1"))) << true
+            << QStringList{"vx_text.so|替换|0.0.0.0|vx_text.so"};
         QTest::newRow("chunked page")
             << FakeHttpServer::Chunked(Page("vx_new.so" + e.arg("1"))) << true
             << QStringList{"vx_new.so|新增||vx_new.so"};
@@ -97,6 +100,7 @@ private slots:
         FakeProgramDir dir;
         QVERIFY(dir.AddFixture("version1", "fx_version1.so", "vx_fx.so"));
         QVERIFY(dir.AddFixture("named", "fx_named.so", "VX_PLAIN.SO"));
+        QVERIFY(dir.AddFixture("notlib", "NotALibrary.so", "vx_text.so"));
         m_server.Set("/check", response);
         QList<ComponentRecord> found;
         QCOMPARE(vx::CUpdateChecker().CheckUpdates(m_server.Url("/check"), found), ok);
