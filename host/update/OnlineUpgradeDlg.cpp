@@ -35,6 +35,10 @@ COnlineUpgradeDlg::COnlineUpgradeDlg(QWidget* parent, platform::HttpClient& http
                                             update_settings::kSourceBuffer),
                          settings.GetString(section, update_settings::kTargetKey, QString(),
                                             update_settings::kTargetBuffer)};
+        // The count is text anyone can edit: a huge one would read the file
+        // again for every number and hold start-up; no file past the first
+        // missing section was ever scheduled.
+        if (file.source.isEmpty() && file.target.isEmpty()) break;
         new QTreeWidgetItem(m_list, {file.target.mid(file.target.lastIndexOf('/') + 1)});
         m_files.append(file);
     }

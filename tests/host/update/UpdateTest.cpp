@@ -169,6 +169,14 @@ private slots:
         QCOMPARE(Texts(next.List(), 1), (QStringList{"b.so", "c.so"}));
     }
 
+    // A count far beyond the files scheduled lists those files, at once.
+    void upgradeListEndsAtTheFirstMissingFile() {
+        FakeProgramDir dir;
+        QVERIFY(dir.WriteIni("[更新升级]\r\n更新文件数=2000000000\r\n"
+                             "[更新文件0]\r\n原文件=http://h/a\r\n目标文件=/x/ToolDlls/a.so\r\n"));
+        QCOMPARE(Texts(vx::COnlineUpgradeDlg().List(), 1), QStringList{"a.so"});
+    }
+
     // Every ticked row must suit this program; unticked ones do not count.
     void upgradeRefusesAnyTickedRowOfAnotherProgramVersion() {
         FakeProgramDir dir;
