@@ -57,6 +57,8 @@
 namespace vx {
 namespace {
 
+constexpr qsizetype kMaxLine = 64 * 1024;  // a longer line is dropped unread
+
 QString ShortClassName(const QObject* object) {
     const QString name = QString::fromLatin1(object->metaObject()->className());
     return name.mid(name.lastIndexOf(QLatin1Char(':')) + 1);
@@ -403,6 +405,7 @@ private:
     void Consume(int fd, const QByteArray& data) {
         QByteArray& buffer = m_buffers[fd];
         buffer += data;
+        if (buffer.size() > kMaxLine && !buffer.contains('\n')) buffer.clear();
         for (qsizetype end; (end = buffer.indexOf('\n')) >= 0;) {
             const QString line = QString::fromUtf8(buffer.left(end)).trimmed();
             buffer.remove(0, end + 1);

@@ -160,6 +160,8 @@ bool Program::Start(QString* error) {
                               "all_proxy", "ALL_PROXY"})
         env.remove(proxy);
     for (const QString& pair : m_extraEnv) env.insert(pair.section('=', 0, 0), pair.section('=', 1));
+    if (!env.contains("LSAN_OPTIONS") && env.contains("VX_E2E_LSAN"))
+        env.insert("LSAN_OPTIONS", "suppressions=" + env.value("VX_E2E_LSAN"));
     m_process.setProcessEnvironment(env);
 
     QStringList command;
