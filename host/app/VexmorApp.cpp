@@ -110,8 +110,10 @@ bool CVexmorApp::InitInstance() {
 
 int CVexmorApp::Run() {
     if (!m_doc) return 1;
-    QObject::connect(m_doc.get(), &CVexmorDoc::DocumentClosed, qApp, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    // The document closes from its own event-loop turn, never inside a
+    // handler of the frame, so the loop can be told to end right there. A
+    // close after the loop has ended (the session ended it) asks nothing.
+    QObject::connect(m_doc.get(), &CVexmorDoc::DocumentClosed, qApp, &QCoreApplication::quit);
     const int status = QApplication::exec();
     m_doc->OnCloseDocument();
     m_doc.reset();

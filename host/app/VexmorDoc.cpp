@@ -1,5 +1,6 @@
 #include "host/app/VexmorDoc.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QScreen>
@@ -40,6 +41,15 @@ CVexmorDoc::CVexmorDoc()
     m_popup = std::make_unique<CMsgPopupDlg>();
     m_toolHost = std::make_unique<CToolHost>(this);
     m_taskManager = std::make_unique<CTaskManager>(m_hostOutput.get());
+    // The desktop's logout quits the application. Qt then closes every
+    // window, which to a message box looks like its OK; the modals must
+    // learn that they were ended instead (see eventFilter).
+    if (qApp) qApp->installEventFilter(this);
+}
+
+bool CVexmorDoc::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == qApp && event->type() == QEvent::Quit) platform::EndAllModals();
+    return QObject::eventFilter(watched, event);
 }
 
 CVexmorDoc::~CVexmorDoc() {

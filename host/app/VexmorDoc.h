@@ -76,6 +76,9 @@ public:
 signals:
     void DocumentClosed();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void FinishClose();
 
