@@ -24,7 +24,9 @@ CLinkPageDlg::CLinkPageDlg(const QString& url, QWidget* parent) : QWidget(parent
 void CLinkPageDlg::setVisible(bool visible) {
     const bool wasHidden = isHidden();
     QWidget::setVisible(visible);
-    if (visible && wasHidden && !isHidden()) m_html.Navigate2(m_url);
+    // A browser that never took its place on the page is never created.
+    if (visible && wasHidden && !isHidden() && m_html.parentWidget() == this)
+        m_html.Navigate2(m_url);
 }
 
 void CLinkPageDlg::resizeEvent(QResizeEvent* event) {
