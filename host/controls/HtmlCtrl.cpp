@@ -74,7 +74,10 @@ CreateHtmlBrowserFn LoadBrowserModule() {
 
 }  // namespace
 
-CHtmlCtrl::CHtmlCtrl(QWidget* parent) : QWidget(parent) {}
+CHtmlCtrl::CHtmlCtrl(QWidget* parent) : QWidget(parent) {
+    // An area without text of its own: assistive technology still names it.
+    setAccessibleName(QStringLiteral("网页"));
+}
 
 CHtmlCtrl::~CHtmlCtrl() { delete m_view.data(); }
 
