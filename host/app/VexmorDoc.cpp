@@ -41,15 +41,21 @@ CVexmorDoc::CVexmorDoc()
     m_popup = std::make_unique<CMsgPopupDlg>();
     m_toolHost = std::make_unique<CToolHost>(this);
     m_taskManager = std::make_unique<CTaskManager>(m_hostOutput.get());
-    // The desktop's logout quits the application. Qt then closes every
-    // window, which to a message box looks like its OK; the modals must
-    // learn that they were ended instead (see eventFilter).
+    // The desktop's logout quits the application (see eventFilter).
     if (qApp) qApp->installEventFilter(this);
 }
 
 bool CVexmorDoc::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == qApp && event->type() == QEvent::Quit) platform::EndAllModals();
-    return QObject::eventFilter(watched, event);
+    if (watched != qApp || event->type() != QEvent::Quit)
+        return QObject::eventFilter(watched, event);
+    // Qt would first close every window: a message box takes that for its
+    // OK, and a frame without a tray refuses (it minimises), which turns the
+    // logout down. Instead the modals learn that they were ended, and every
+    // loop is told to end; the application closes the document once the
+    // outermost one has returned.
+    platform::EndAllModals();
+    QCoreApplication::exit(0);
+    return true;
 }
 
 CVexmorDoc::~CVexmorDoc() {
