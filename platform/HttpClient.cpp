@@ -1,14 +1,60 @@
 #include "platform/HttpClient.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <chrono>
 #include <mutex>
+#include <type_traits>
 
 namespace vx::platform {
 namespace {
 
 HttpClient* g_installed = nullptr;
+
+// libcurl is opened on the first transfer, not linked: it brings some
+// twenty-five libraries (TLS, Kerberos, LDAP) that would otherwise be loaded
+// and relocated at every start, for a check the user runs now and then.
+struct CurlLibrary {
+    CURLcode (*global_init)(long);
+    CURL* (*easy_init)();
+    CURLcode (*easy_setopt)(CURL*, CURLoption, ...);
+    CURLcode (*easy_perform)(CURL*);
+    CURLcode (*easy_getinfo)(CURL*, CURLINFO, ...);
+    const char* (*easy_strerror)(CURLcode);
+    void (*easy_cleanup)(CURL*);
+    curl_slist* (*slist_append)(curl_slist*, const char*);
+    void (*slist_free_all)(curl_slist*);
+};
+
+// Null when no libcurl can be opened; the library stays loaded for good.
+const CurlLibrary* Curl() {
+    static const CurlLibrary* loaded = []() -> const CurlLibrary* {
+        void* lib = nullptr;
+        for (const char* name : {"libcurl.so.4", "libcurl-gnutls.so.4", "libcurl-nss.so.4"})
+            if ((lib = ::dlopen(name, RTLD_NOW | RTLD_LOCAL))) break;
+        if (!lib) return nullptr;
+        static CurlLibrary l;
+        bool ok = true;
+        const auto get = [&](auto& fn, const char* symbol) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(::dlsym(lib, symbol));
+            ok = ok && fn;
+        };
+        get(l.global_init, "curl_global_init");
+        get(l.easy_init, "curl_easy_init");
+        get(l.easy_setopt, "curl_easy_setopt");
+        get(l.easy_perform, "curl_easy_perform");
+        get(l.easy_getinfo, "curl_easy_getinfo");
+        get(l.easy_strerror, "curl_easy_strerror");
+        get(l.easy_cleanup, "curl_easy_cleanup");
+        get(l.slist_append, "curl_slist_append");
+        get(l.slist_free_all, "curl_slist_free_all");
+        if (!ok) return nullptr;
+        l.global_init(CURL_GLOBAL_DEFAULT);
+        return &l;
+    }();
+    return loaded;
+}
 
 struct Transfer {
     CURL* curl = nullptr;
@@ -22,7 +68,7 @@ struct Transfer {
     // Called once the headers of the final answer are in (redirects followed).
     bool Head() {
         headSeen = true;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        Curl()->easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
         if (status < 200 || status > 299) {
             refusedStatus = true;
             return false;
@@ -30,7 +76,7 @@ struct Transfer {
         HttpHead head;
         head.status = status;
         curl_off_t length = -1;
-        if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK)
+        if (Curl()->easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK)
             head.contentLength = length;
         if (!(*onHead)(head)) {
             stoppedByCaller = true;
@@ -52,11 +98,6 @@ size_t OnWrite(char* data, size_t size, size_t count, void* user) {
     return bytes;
 }
 
-void GlobalInit() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 void SetWhy(QString* why, const QString& text) {
     if (why) *why = text;
 }
@@ -71,8 +112,12 @@ QString CurlHttpClient::UserAgent() {
 
 bool CurlHttpClient::Get(const QString& url, const HttpOptions& options, const HeadFn& onHead,
                          const DataFn& onData, QString* why) {
-    GlobalInit();
-    CURL* curl = curl_easy_init();
+    const CurlLibrary* lib = Curl();
+    if (!lib) {
+        SetWhy(why, QStringLiteral("libcurl cannot be loaded"));
+        return false;
+    }
+    CURL* curl = lib->easy_init();
     if (!curl) {
         SetWhy(why, QStringLiteral("curl_easy_init failed"));
         return false;
@@ -80,9 +125,9 @@ bool CurlHttpClient::Get(const QString& url, const HttpOptions& options, const H
     const QByteArray urlBytes = url.toUtf8();
     const QByteArray agent = UserAgent().toLatin1();
     curl_slist* headers = nullptr;
-    headers = curl_slist_append(headers, "Accept: */*");
-    headers = curl_slist_append(headers, "Pragma: no-cache");
-    headers = curl_slist_append(headers, "Cache-Control: no-cache");
+    headers = lib->slist_append(headers, "Accept: */*");
+    headers = lib->slist_append(headers, "Pragma: no-cache");
+    headers = lib->slist_append(headers, "Cache-Control: no-cache");
 
     Transfer t;
     t.curl = curl;
@@ -90,30 +135,30 @@ bool CurlHttpClient::Get(const QString& url, const HttpOptions& options, const H
     t.onData = &onData;
     char error[CURL_ERROR_SIZE] = {};
 
-    curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
+    lib->easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
     // A page or a download names its own URL: never let it reach local
     // files or other schemes, not even through a redirect.
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.constData());
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    lib->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    lib->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    lib->easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    lib->easy_setopt(curl, CURLOPT_USERAGENT, agent.constData());
+    lib->easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     // Timeouts run on a thread of their own otherwise (signals are not an
     // option in a threaded program).
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(options.connectTimeoutMs));
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(options.totalTimeoutMs));
+    lib->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    lib->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(options.connectTimeoutMs));
+    lib->easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(options.totalTimeoutMs));
     if (options.stallTimeoutMs > 0) {
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME,
+        lib->easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        lib->easy_setopt(curl, CURLOPT_LOW_SPEED_TIME,
                          long(std::max(1, (options.stallTimeoutMs + 999) / 1000)));
     }
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnWrite);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+    lib->easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnWrite);
+    lib->easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+    lib->easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
 
-    CURLcode code = curl_easy_perform(curl);
+    CURLcode code = lib->easy_perform(curl);
     // An empty body never reaches the write function.
     if (code == CURLE_OK && !t.headSeen && !t.Head()) code = CURLE_WRITE_ERROR;
 
@@ -123,10 +168,10 @@ bool CurlHttpClient::Get(const QString& url, const HttpOptions& options, const H
     else if (t.stoppedByCaller)
         SetWhy(why, QStringLiteral("stopped by the receiver"));
     else if (!ok)
-        SetWhy(why, QString::fromUtf8(*error ? error : curl_easy_strerror(code)));
+        SetWhy(why, QString::fromUtf8(*error ? error : lib->easy_strerror(code)));
 
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(curl);
+    lib->slist_free_all(headers);
+    lib->easy_cleanup(curl);
     return ok;
 }
 
