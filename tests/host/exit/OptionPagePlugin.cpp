@@ -1,44 +1,31 @@
-// A tool that adds a page to the host's options dialog and keeps its window
-// as the contract asks: under GetOptionParent(), held in a QPointer, deleted
-// by the tool only while it still exists. What the tool finds at its end is
-// logged through the fixture log.
-#include <QPointer>
-
+// A tool with a page in the host's options dialog, kept as the contract asks:
+// a window under GetOptionParent(), deleted by the tool only while a QPointer
+// says it still exists. The log tells what the tool found at its end.
 #include "tests/fixtures/FixtureTool.h"
 
 namespace {
 
-class OptionPage final : public COptionPage {
-public:
-    explicit OptionPage(QWidget* parent) : m_window(new QWidget(parent)) {
-        m_window->setObjectName(QStringLiteral("fixtureOptionPage"));
-        m_window->hide();
-    }
-    ~OptionPage() override { delete m_window.data(); }
-    QWidget* GetPageWnd() override { return m_window; }
-    void SaveOptions() override { fixture::Log(QStringLiteral("save options")); }
-    bool WindowAlive() const { return !m_window.isNull(); }
-
-private:
-    QPointer<QWidget> m_window;
-};
-
-class OptionTool final : public fixture::CFixtureTool {
+class OptionTool final : public fixture::CFixtureTool, public COptionPage {
 public:
     explicit OptionTool(ToolHostContext* context)
         : CFixtureTool(context, QStringLiteral("测试_选项工具")),
-          m_option(context->toolHost->GetOptionParent()) {}
+          m_window(new QWidget(context->toolHost->GetOptionParent())) {
+        m_window->hide();
+    }
     ~OptionTool() override {
         fixture::Log(QStringLiteral("option window ") +
-                     (m_option.WindowAlive() ? QStringLiteral("alive") : QStringLiteral("gone")));
+                     (m_window ? QStringLiteral("alive") : QStringLiteral("gone")));
+        delete m_window.data();
     }
     void RegisterTool() override {
         CFixtureTool::RegisterTool();
-        m_context->toolHost->AddOptionPage(QStringLiteral("测试选项"), QIcon(), &m_option);
+        m_context->toolHost->AddOptionPage(QStringLiteral("测试选项"), QIcon(), this);
     }
+    QWidget* GetPageWnd() override { return m_window; }
+    void SaveOptions() override {}
 
 private:
-    OptionPage m_option;
+    QPointer<QWidget> m_window;
 };
 
 }  // namespace

@@ -66,46 +66,38 @@ private slots:
         QCOMPARE(list.columnWidth(1), 20);
     }
 
-    // Columns added once rows exist: the rows get empty texts for them, so
-    // cells of the new columns can be set and sorted like any other.
+    // Columns added once rows exist give the rows empty texts, which can be
+    // set and sorted like any other.
     void columnsAddedAfterRowsExtendTheRows() {
         CSortListCtrl list;
         list.SetColumns("a,10;");
         list.AddRow({"2"}, 0);
         list.AddRow({"1"}, 0);
         QVERIFY(list.SetColumns("b,20;"));
-        QCOMPARE(list.SortText(0, 1), QString(""));
-        QVERIFY(list.SetCellText(0, 1, "y"));
-        QVERIFY(list.SetCellText(1, 1, "x"));
-        QCOMPARE(list.SortText(0, 1), QString("y"));
+        QVERIFY(list.SetCellText(0, 1, "y") && list.SetCellText(1, 1, "x"));
         QVERIFY(list.SortColumn(1, true));
         QCOMPARE(Column(list, 0), (QStringList{"1", "2"}));
-        QCOMPARE(Column(list, 1), (QStringList{"x", "y"}));
+        QCOMPARE(list.SortText(0, 1), QString("x"));
     }
 
     // Pages open a row on a double click of the left button only.
     void onlyTheLeftButtonDoubleClicks_data() {
         QTest::addColumn<Qt::MouseButton>("button");
-        QTest::addColumn<bool>("reported");
-        QTest::newRow("left") << Qt::LeftButton << true;
-        QTest::newRow("right") << Qt::RightButton << false;
-        QTest::newRow("middle") << Qt::MiddleButton << false;
+        QTest::newRow("left") << Qt::LeftButton;
+        QTest::newRow("right") << Qt::RightButton;
+        QTest::newRow("middle") << Qt::MiddleButton;
     }
     void onlyTheLeftButtonDoubleClicks() {
         QFETCH(Qt::MouseButton, button);
-        QFETCH(bool, reported);
         CSortListCtrl list;
         list.SetColumns("a,100;");
         list.AddRow({"192.168.1.7"}, 0);
-        list.resize(200, 100);
         list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
         QSignalSpy spy(&list, &QTreeWidget::itemDoubleClicked);
         const QPoint at = list.visualItemRect(list.topLevelItem(0)).center();
-        // The second click of a pair arrives as a press and then a double click.
-        QTest::mouseClick(list.viewport(), button, {}, at);
+        QTest::mouseClick(list.viewport(), button, {}, at);  // a pair's first click
         QTest::mouseDClick(list.viewport(), button, {}, at);
-        QCOMPARE(spy.size(), reported ? 1 : 0);
+        QCOMPARE(spy.size(), button == Qt::LeftButton ? 1 : 0);
         QVERIFY(list.topLevelItem(0)->isSelected());
     }
 
