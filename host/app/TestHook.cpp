@@ -290,7 +290,10 @@ QJsonObject Execute(const QString& line) {
     }
 
     // User input from here on.
-    if (!widget->isVisible() || !widget->isEnabled()) return Fail("not visible or disabled");
+    // A menu named by "action" pops up first, as the tray icon's menu does.
+    const bool popsUp = command == "action" && qobject_cast<QMenu*>(widget);
+    if ((!widget->isVisible() && !popsUp) || !widget->isEnabled())
+        return Fail("not visible or disabled");
     if (BlockedByModal(widget)) return Fail("blocked by a modal dialog");
 
     if (command == "press") {

@@ -403,6 +403,8 @@ private slots:
         QTest::addColumn<QString>("dialog");
         QTest::newRow("task browse") << "action " + kToolbar + " 32780" << "157";
         QTest::newRow("tool display") << "action " + kToolbar + " 32778" << "146";
+        QTest::newRow("update") << "action " + kToolbar + " 32779" << "156";
+        QTest::newRow("components") << "action " + kToolbar + " 32783" << "173";
         QTest::newRow("tool options") << "action " + kToolbar + " 32776" << "";
         QTest::newRow("help box") << "click CHostPatrolDlg/1006" << "QMessageBox";
         QTest::newRow("sweep") << "click " + kPatrolButton << "";
@@ -413,13 +415,18 @@ private slots:
         // Message boxes are real here, not logged.
         LAUNCH(program, true, {QStringLiteral("VX_MESSAGEBOX_LOG=")});
         QVERIFY(program->Ok(open));
-        if (!dialog.isEmpty()) {
+        if (!dialog.isEmpty())
             QVERIFY(WaitUntil([&] { return program->ActiveModal() == dialog; }, 5000));
-            // Qt blocks the X11 tray icon's own window while an application
-            // modal dialog runs, so its menu cannot be opened then.
-            QEXPECT_FAIL("", "the tray icon takes no clicks while a modal dialog runs", Abort);
-        }
-        QVERIFY2(ExitFromTray(*program), qPrintable(program->ActiveModal()));
+        QVERIFY(program->ClickTray(3));
+        const bool menuShown = WaitUntil([&] { return program->Visible(kTrayMenu); }, 3000);
+        // Qt blocks the X11 tray icon's own window while an application
+        // modal dialog runs, so a user cannot open the menu then.
+        if (!dialog.isEmpty())
+            QEXPECT_FAIL("", "the tray icon takes no clicks while a modal dialog runs", Continue);
+        QVERIFY(menuShown);
+        // The rest of the exit is still tried: the menu pops up if it is not up.
+        QVERIFY(program->Ok("action " + kTrayMenu + " 57665"));
+        QVERIFY(program->WaitForExit(15000));
         QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
     }
 
