@@ -138,6 +138,8 @@ private slots:
             },
             30000);
         QVERIFY2(allFound, qPrintable(shown.join(' ') + " of " + live.join(' ')));
+        // Exact ARP, through the helper or as root: no fallback notice.
+        QVERIFY2(!program->Text(kLog).contains("内核邻居表"), qPrintable(program->Text(kLog)));
         const int smbRow = shown.indexOf(Lab().Value("VXLAB_SMB_ADDR"));
         QCOMPARE(program->Column(kPatrolList, 1).value(smbRow),
                  Lab().HostValue(Lab().Value("VXLAB_SMB_ADDR").section('.', 3).toInt(), "MAC"));
