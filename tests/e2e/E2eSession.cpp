@@ -71,7 +71,9 @@ bool Desktop::Start(QString* error) {
             return !probe.readAllStandardOutput().trimmed().isEmpty();
         },
         10000);
-    if (!tray) *error = "trayer did not come up";
+    if (!tray)
+        *error = "trayer did not come up on " + m_display + ": " +
+                 QString::fromLocal8Bit(m_tray.readAllStandardError() + probe.readAllStandardError());
     QTest::qWait(300);
     return tray;
 }
