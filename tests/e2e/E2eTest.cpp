@@ -143,6 +143,14 @@ private slots:
         const int smbRow = shown.indexOf(Lab().Value("VXLAB_SMB_ADDR"));
         QCOMPARE(program->Column(kPatrolList, 1).value(smbRow),
                  Lab().HostValue(Lab().Value("VXLAB_SMB_ADDR").section('.', 3).toInt(), "MAC"));
+        const QString counted = QStringLiteral("在线主机数=%1,最大时=%1").arg(live.size());
+        QVERIFY(WaitUntil([&] { return program->Text("CHostPatrolDlg/1005") == counted; }, 5000));
+        QVERIFY(WaitUntil(
+            [&] {
+                return program->Text("mainFrame/pane3").contains(
+                    "本机IP：" + Lab().Value("VXLAB_WS_ADDR") + ";");
+            },
+            3000));
         QVERIFY(program->Shot("main-patrol"));
 
         const QString flap = Lab().Value("VXLAB_FLAP_ADDR");
