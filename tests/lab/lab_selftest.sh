@@ -19,7 +19,8 @@ rc=$?
 [ $rc -eq 0 ] || fail "up.sh returned $rc"
 first_smbd=$(cat "/run/vxlab/$id/pids/smb-smbd.pid")
 bash "$lab/up.sh" --id "$id" || fail "second up.sh"
-[ "$(count_ns)" -eq 10 ] || fail "expected 10 namespaces, found $(count_ns)"
+want_ns=$((2 + ${#VXLAB_HOSTS[@]}))  # the bridge, the workstation, the hosts
+[ "$(count_ns)" -eq $want_ns ] || fail "expected $want_ns namespaces, found $(count_ns)"
 vxlab_alive "$first_smbd" && fail "the first lab's smbd ($first_smbd) survived its replacement"
 
 eval "$(bash "$lab/env.sh" --id "$id")" || fail "env.sh"
