@@ -51,6 +51,11 @@ int RunModal(QDialog* dialog) {
         delete dialog;
         return 0;
     }
+    // Modal to the window it belongs to, not to the whole program: the tray
+    // icon is a window of its own, and under an application-modal dialog it
+    // takes no clicks, so 退出 from the tray could not be reached.
+    if (dialog->parentWidget() && !dialog->testAttribute(Qt::WA_SetWindowModality))
+        dialog->setWindowModality(Qt::WindowModal);
     QPointer<QDialog> guard(dialog);
     Running().append(guard);
     AddSharedDepth(+1);

@@ -176,9 +176,9 @@ void CVexmorDoc::OnSetMaxThreads() {
     SetMaxThreadsCommand(*m_taskManager, *m_hostOutput, frame->GetThreadCountList()->currentText());
 }
 
-// Both without a parent, as the commands have always run them.
-void CVexmorDoc::OnComponentManage() { platform::RunModal(new CComponentDlg()); }
-void CVexmorDoc::OnUpdate() { platform::RunModal(new CUpdateDlg()); }
+// Owned by the main window, as a dialog without a parent of its own always was.
+void CVexmorDoc::OnComponentManage() { platform::RunModal(new CComponentDlg(Frame())); }
+void CVexmorDoc::OnUpdate() { platform::RunModal(new CUpdateDlg(Frame())); }
 
 void CVexmorDoc::OnHomePage() {
     platform::OpenUrl(QUrl::fromUserInput(CLinkTool::HomePageUrl()));

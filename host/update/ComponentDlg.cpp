@@ -115,7 +115,7 @@ void CComponentDlg::OnUninstall() {
     delete row;
 }
 
-void CComponentDlg::OnCheckUpdate() { platform::RunModal(new CUpdateDlg()); }
+void CComponentDlg::OnCheckUpdate() { platform::RunModal(new CUpdateDlg(this)); }
 
 void CComponentDlg::reject() {
     m_rejecting = true;
