@@ -84,8 +84,9 @@ bool Inflict(Fault fault, const QString& dir, const QString& path, const QByteAr
                ::mount(nullptr, QFile::encodeName(dir).constData(), nullptr,
                        MS_REMOUNT | MS_RDONLY, nullptr) == 0;
     case Fault::Unreadable:
-        // Root reads anything; become an ordinary owner who has locked
-        // themself out of the file but not the directory.
+        // Root reads anything; become an ordinary owner whose file is
+        // write-only: a write would be allowed, but there is no old text to
+        // keep, and replacing the file would lose every other setting.
         if (::geteuid() == 0) {
             const QByteArray d = QFile::encodeName(dir), f = QFile::encodeName(path);
             if (::chown(d.constData(), 65534, 65534) != 0 ||
@@ -93,7 +94,7 @@ bool Inflict(Fault fault, const QString& dir, const QString& path, const QByteAr
                 ::setuid(65534) != 0)
                 return false;
         }
-        return ::chmod(QFile::encodeName(path).constData(), 0) == 0;
+        return ::chmod(QFile::encodeName(path).constData(), S_IWUSR) == 0;
     }
     return false;
 }
@@ -127,7 +128,7 @@ private slots:
         QTest::newRow("file size limit (EFBIG)") << Fault::FileSizeLimit;
         QTest::newRow("disk full (ENOSPC)") << Fault::DiskFull;
         QTest::newRow("read-only file system (EROFS)") << Fault::ReadOnlyFileSystem;
-        QTest::newRow("file not readable (EACCES)") << Fault::Unreadable;
+        QTest::newRow("write-only file (EACCES on read)") << Fault::Unreadable;
     }
     void refusedWriteKeepsOldFile() {
         QFETCH(Fault, fault);
