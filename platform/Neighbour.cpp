@@ -20,6 +20,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <climits>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -611,7 +612,9 @@ void ScanNeighbourMessages(const void* data, size_t len, uint32_t address, int i
             if (bodyLen >= sizeof(nlmsgerr)) {
                 nlmsgerr e;
                 std::memcpy(&e, body, sizeof e);
-                scan.error = -e.error;
+                // The kernel sends -errno; a reply claiming INT_MIN cannot be
+                // negated, and is an error all the same.
+                scan.error = e.error == INT_MIN ? EPROTO : -e.error;
             }
         } else if (header.nlmsg_type == RTM_NEWNEIGH && bodyLen >= sizeof(ndmsg)) {
             ndmsg n;
