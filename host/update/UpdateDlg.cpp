@@ -20,7 +20,9 @@ CUpdateDlg::CUpdateDlg(QWidget* parent) : QDialog(parent) {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
     auto* label = new QLabel(QStringLiteral("URL"), this);
-    label->setGeometry(du::Rect(7, 10, 13, 8));
+    // Up to the edit box rather than the template's 13 units: with the fonts
+    // Linux has for 宋体, "URL" is wider than that and was cut to "URl".
+    label->setGeometry(du::Rect(7, 10, 16, 8));
     m_url = new QLineEdit(this);
     SetControlId(m_url, 1010);
     m_url->setGeometry(du::Rect(24, 7, 189, 14));
