@@ -3,12 +3,11 @@
 #include <QDialog>
 #include <QPushButton>
 
+#include "platform/ControlId.h"
+
 namespace vx {
 
-void SetControlId(QObject* object, int id) {
-    object->setObjectName(QString::number(id));
-    object->setProperty("vxId", id);
-}
+void SetControlId(QObject* object, int id) { platform::Numbered(object, id); }
 
 void ApplyDialogTemplate(QDialog* dialog, int id, const QString& title, int widthDu, int heightDu) {
     SetControlId(dialog, id);

@@ -11,6 +11,7 @@
 #include <climits>
 #include <vector>
 
+#include "platform/AsciiCase.h"
 #include "platform/ElfCheck.h"
 #include "platform/MessageBox.h"
 #include "platform/ProfileFile.h"
@@ -22,6 +23,7 @@ Q_LOGGING_CATEGORY(lcTools, "vx.tools", QtInfoMsg)
 namespace vx {
 namespace {
 
+using platform::AsciiLower;
 using platform::ProfileFile;
 
 const QString kComponentSection = QStringLiteral("组件管理");
@@ -32,14 +34,6 @@ const QString kSearchComputers = QStringLiteral("搜索计算机");
 constexpr int kDisabledBuffer = 1024;
 constexpr int kDisplayBuffer = 10;
 constexpr int kBuiltinOrder = 65535;
-
-// Lower-cases ASCII letters only, as the file-name test has always done.
-QString AsciiLower(const QString& text) {
-    QString out = text;
-    for (QChar& c : out)
-        if (c.unicode() < 128) c = c.toLower();
-    return out;
-}
 
 // Remembers the current directory and restores it when the scope ends, so
 // that a plug-in's own dependencies are found beside it while it loads.

@@ -91,13 +91,6 @@ bool IsNewerVersion(const QString& a, const QString& b) {
     return false;
 }
 
-QString AsciiLower(const QString& text) {
-    QString out = text;
-    for (QChar& c : out)
-        if (c >= 'A' && c <= 'Z') c = QChar(c.unicode() + ('a' - 'A'));
-    return out;
-}
-
 int FindComponent(const QList<ComponentRecord>& list, const QString& name) {
     const QString wanted = AsciiLower(name);
     for (int i = 0; i < list.size(); ++i)

@@ -13,6 +13,8 @@
 #include <QList>
 #include <QString>
 
+#include "platform/AsciiCase.h"
+
 namespace vx {
 
 // One component: a library installed in ToolDlls (file name, old version)
@@ -60,9 +62,7 @@ QString NormaliseVersionText(const QString& stored);
 // (leading digits of each part; "1.2" reads as 1, 0, 0, 2).
 bool IsNewerVersion(const QString& a, const QString& b);
 
-// File names are compared as the original platform did: only A-Z are
-// lower-cased ("Ä" stays "Ä").
-QString AsciiLower(const QString& text);
+using platform::AsciiLower;
 
 // Index of the first record whose file name equals `name` ignoring ASCII
 // letter case; -1 if none.

@@ -11,6 +11,7 @@
 
 #include "contract/TaskContract.h"
 #include "contract/ToolContract.h"
+#include "platform/ControlId.h"
 #include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
 #include "plugins/common/SortListCtrl.h"
@@ -24,12 +25,7 @@ namespace {
 // Where a row keeps its image index, so the tick can count online rows.
 constexpr int kImageRole = Qt::UserRole + 0x7E0;
 
-template <class W>
-W* Numbered(W* widget, int id) {
-    widget->setObjectName(QString::number(id));
-    widget->setProperty("vxId", id);
-    return widget;
-}
+using platform::Numbered;
 
 const QString kStart = QStringLiteral("开始");
 const QString kStop = QStringLiteral("停止");

@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "contract/ToolContract.h"
+#include "platform/ControlId.h"
 #include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
 #include "platform/Modal.h"
@@ -24,12 +25,7 @@
 namespace vx::sharesetter {
 namespace {
 
-template <class T>
-T* Numbered(T* object, int id) {
-    object->setObjectName(QString::number(id));
-    object->setProperty("vxId", id);
-    return object;
-}
+using platform::Numbered;
 
 struct Duration {
     const char16_t* text;
