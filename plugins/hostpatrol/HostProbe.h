@@ -15,6 +15,9 @@ struct HostScanResult {
     QString mac;         // empty when the host did not answer
     QString time;        // local time of the answer, "%y-%m-%d %H:%M:%S"
     QStringList shares;  // empty when silent or when shares were not asked for
+    // Further MACs that answered for the same address within this sweep's
+    // deadline (two stations claiming one address), in the order they came.
+    QStringList otherMacs;
 
     bool Answered() const { return !time.isEmpty(); }
 };

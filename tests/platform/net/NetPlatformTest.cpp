@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/Neighbour.h"
+#include "platform/NetText.h"
 #include "platform/NetworkInfo.h"
 #include "platform/SmbBrowser.h"
 
@@ -348,6 +349,28 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, kept);
         QCOMPARE(smb_detail::KeepShare(type, name), kept);
+    }
+
+    // Peers' texts reach lists, notices and the log only through this.
+    void networkText_data() {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<int>("max");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("plain Chinese") << u"共享 docs"_qs << 255 << u"共享 docs"_qs;
+        QTest::newRow("line break, tab, DEL, C1")
+            << u"a\nb\tc\x7f\u0085d"_qs << 255 << u"abcd"_qs;
+        QTest::newRow("override and isolate")
+            << u"evil\u202Egpj.exe\u2066x\u2069"_qs << 255 << u"evilgpj.exex"_qs;
+        QTest::newRow("marks and BOM") << u"\uFEFFa\u200Fb\u061C"_qs << 255 << u"ab"_qs;
+        QTest::newRow("cut at the bound") << u"abcdef"_qs << 4 << u"abcd"_qs;
+        QTest::newRow("never half a pair") << u"ab\U0001F600"_qs << 3 << u"ab"_qs;
+        QTest::newRow("lone surrogate") << QString(u"a") + QChar(0xD800) + u"b" << 255 << u"ab"_qs;
+    }
+    void networkText() {
+        QFETCH(QString, in);
+        QFETCH(int, max);
+        QFETCH(QString, out);
+        QCOMPARE(CleanNetworkText(in, max), out);
     }
 
     // Host texts go into an smb:// URL; anything that could change its meaning
