@@ -1,8 +1,8 @@
 #include "platform/ProfileFile.h"
+#include "platform/WholeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -233,17 +233,7 @@ bool Rewrite(const QString& path, Edit edit) {
     }
     const std::optional<Splice> splice = edit(bytes);
     if (!splice) return true;  // nothing to change
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    const QByteArray data = Apply(bytes, *splice);
-    // QSaveFile buffers, and when its final flush is cut short (disk full,
-    // file size limit) commit() still renames the cut-off file over the whole
-    // one. Flush and sync here and give up on any failure instead.
-    if (out.write(data) != data.size() || !out.flush() || ::fsync(out.handle()) != 0) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit();
+    return WriteWholeFile(path, Apply(bytes, *splice));
 }
 
 }  // namespace

@@ -14,4 +14,6 @@ QString GetProgramDir() {
 
 QString SettingsFilePath() { return GetProgramDir() + QStringLiteral("Vexmor.ini"); }
 
+QString GetDataDir() { return QFileInfo(SettingsFilePath()).absolutePath() + u'/'; }
+
 }  // namespace vx::platform

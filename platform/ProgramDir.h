@@ -14,4 +14,8 @@ QString GetProgramDir();
 // GetProgramDir() + "Vexmor.ini": the settings file shared by host and plug-ins.
 QString SettingsFilePath();
 
+// Where the program keeps data files of its own besides the settings (the
+// host patrol's history), ending in '/': the folder of SettingsFilePath().
+QString GetDataDir();
+
 }  // namespace vx::platform
