@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -414,6 +415,11 @@ private slots:
         const QString script = qEnvironmentVariable("VX_E2E_ATSPI");
         QProcess bus;
         bus.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+        // The accessibility bus and its registry end with the session bus.
+        const auto stopBus = qScopeGuard([&] {
+            bus.terminate();
+            bus.waitForFinished(3000);
+        });
         QByteArray address;
         WaitUntil(
             [&] {
