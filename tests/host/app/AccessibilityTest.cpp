@@ -110,9 +110,10 @@ private slots:
             vx::COnlineUpgradeDlg upgrade;
             unnamed = Unnamed(&upgrade);
         } else {
-            unnamed = Unnamed(window == "main"      ? static_cast<QWidget*>(frame)
-                              : window == "options" ? m_app.Doc()->OptionsDlg()
-                                                    : m_app.Doc()->Popup());
+            QWidget* shown = frame;
+            if (window == "options") shown = m_app.Doc()->OptionsDlg();
+            if (window == "popup") shown = m_app.Doc()->Popup();
+            unnamed = Unnamed(shown);
         }
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join('\n')));
     }
