@@ -91,6 +91,13 @@ function(vx_add_plugin name)
                       -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/PluginExports.map)
   set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS
                ${PROJECT_SOURCE_DIR}/cmake/PluginExports.map)
+  # A library shipped beside the plug-in is found there: the loader searches a
+  # plug-in's run path for what it needs, never the current directory. One
+  # run path for the build and the installed file (a build path rewritten at
+  # install is padded with ":", an empty entry that means the current
+  # directory); a list, so further folders are appended to INSTALL_RPATH.
+  set_property(TARGET ${name} PROPERTY BUILD_WITH_INSTALL_RPATH ON)
+  set_property(TARGET ${name} APPEND PROPERTY INSTALL_RPATH "$ORIGIN")
 endfunction()
 
 # vx_add_test(name SOURCES ... LIBS ... [LABELS ...] [ENV ...] [TIMEOUT s])

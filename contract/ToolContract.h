@@ -16,12 +16,17 @@
 // Dialogs and message boxes: run every modal one through platform/Modal.h
 // (RunModal on a heap dialog, ChooseFolder) or platform/MessageBox.h
 // (ShowMessageBox), never exec() on a dialog of your own or a static
-// QMessageBox / QFileDialog function. The user can end the program while a
-// modal is open (the tray menu is not blocked by it); the host then ends
-// every modal these helpers run, waits for their loops to return, and only
-// then destroys the pages. After RunModal or ShowMessageBox returns, touch
-// your page only if a QPointer to it is still set, and when ShowMessageBox
-// returns false (exit ended the box) do not go on with what it interrupted.
+// QMessageBox / QFileDialog function. Every box and dialog is modal to its
+// window only, never to the whole program: give it a parent (your page, or a
+// dialog of it) and RunModal makes it window-modal. A box without a parent
+// would be application-modal, and under an X11 tray that keeps the tray icon
+// from opening its menu: 退出 could not be reached while the box shows.
+// The user can end the program while a modal is open (the tray menu is not
+// blocked by it); the host then ends every modal these helpers run, waits
+// for their loops to return, and only then destroys the pages. After
+// RunModal or ShowMessageBox returns, touch your page only if a QPointer to
+// it is still set, and when ShowMessageBox returns false (exit ended the box)
+// do not go on with what it interrupted.
 #pragma once
 
 #include <QIcon>

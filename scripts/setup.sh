@@ -13,7 +13,7 @@ PACKAGES=(
   libcurl4-openssl-dev libelf-dev
   iproute2 iputils-arping libcap2-bin procps psmisc
   fonts-wqy-zenhei
-  xvfb trayer xdotool
+  xvfb trayer xdotool dbus-daemon at-spi2-core python3-pyatspi
   desktop-file-utils appstream
 )
 

@@ -29,6 +29,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
 
     m_hint = new QPlainTextEdit(this);
     SetControlId(m_hint, kHintId);
+    // A text without a label: a screen reader names it by what it is about.
+    m_hint->setAccessibleName(QStringLiteral("升级说明"));
     m_hint->setReadOnly(true);
     m_hint->setTabChangesFocus(true);
     // The line breaks are the text's own; the box does not re-wrap it.

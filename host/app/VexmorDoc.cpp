@@ -89,6 +89,7 @@ bool CVexmorDoc::OnNewDocument() {
     if (QScreen* screen = QGuiApplication::primaryScreen())
         m_optionsDlg->move(screen->availableGeometry().center() - m_optionsDlg->rect().center());
 
+    m_toolManager->SetMainWindow(frame);
     LoadTools();
 
     if (QComboBox* list = frame->GetThreadCountList()) {

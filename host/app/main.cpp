@@ -2,8 +2,11 @@
 
 #include "host/app/TestHook.h"
 #include "host/app/VexmorApp.h"
+#include "platform/ContextMenu.h"
 
 int main(int argc, char** argv) {
+    // Before any window: Qt asks for the application's interface only once.
+    vx::platform::InstallPopupMenuAccessibility();
     QApplication qtApp(argc, argv);
     vx::StartTestHook();
     vx::CVexmorApp app;

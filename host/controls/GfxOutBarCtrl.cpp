@@ -87,6 +87,8 @@ int CGfxOutBarCtrl::AppendFolder(const QString& name, quintptr data) {
     f.name = name;
     f.data = data;
     m_folders.push_back(std::move(f));
+    // The new button takes its row from the bottom of the item area.
+    FitChildWindows();
     update();
     NotifyAccessibility();
     return FolderCount() - 1;
@@ -120,12 +122,12 @@ void CGfxOutBarCtrl::DeleteFolder(int index) {
     } else if (wasOpen) {
         m_selFolder = std::max(index - 1, 0);
         ResetOpenFolderState();
-        if (QWidget* child = FolderChildWindow(-1)) {
-            child->setGeometry(InsideRect());
-            child->show();
-        }
+        if (QWidget* child = FolderChildWindow(-1)) child->show();
     }
     if (m_folders.empty()) m_selFolder = 0;
+    // Whichever button went, the item area moved or grew: the open folder's
+    // child window goes with it, or it would cover a button or leave a gap.
+    FitChildWindows();
     m_hoverFolder = -1;
     update();
     NotifyAccessibility();

@@ -24,6 +24,7 @@
 #include "host/frame/OutputMsgView.h"
 #include "host/tools/ToolListView.h"
 #include "host/tools/ToolShowView.h"
+#include "platform/ContextMenu.h"
 #include "platform/Modal.h"
 #include "platform/NetworkInfo.h"
 
@@ -322,7 +323,7 @@ void CMainFrame::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
             break;
         case QSystemTrayIcon::Context:
             activateWindow();
-            m_trayMenu->popup(QCursor::pos());
+            platform::PopupContextMenu(m_trayMenu, this, QCursor::pos());
             break;
         default:
             break;

@@ -17,6 +17,8 @@ CMsgPopupDlg::CMsgPopupDlg(QWidget* parent)
     const QRect area = du::Rect(0, 0, 143, 73);
     m_text = new QPlainTextEdit(this);
     SetControlId(m_text, 1010);
+    // The window's whole content: it goes by the window's title.
+    m_text->setAccessibleName(windowTitle());
     m_text->setGeometry(area);
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

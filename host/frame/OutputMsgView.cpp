@@ -48,6 +48,8 @@ COutputMsgView::COutputMsgView(QWidget* parent) : QPlainTextEdit(parent) {
     font.setStyleHint(QFont::TypeWriter, QFont::PreferMatch);
     setFont(font);
     setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The pane has no caption; a screen reader needs a name for it.
+    setAccessibleName(QStringLiteral("输出信息"));
 }
 
 void COutputMsgView::AddLine(const QString& text) {

@@ -18,6 +18,8 @@ CTaskBrowseDlg::CTaskBrowseDlg(CTaskManager* manager, QWidget* parent)
 
     m_list = new QTableWidget(0, 3, this);
     SetControlId(m_list, 1002);
+    // The dialog's one list has no label of its own: it goes by the dialog's title.
+    m_list->setAccessibleName(windowTitle());
     m_list->setGeometry(du::Rect(7, 7, 214, 132));
     m_list->setHorizontalHeaderLabels(
         {QStringLiteral("任务类型"), QStringLiteral("执行数"), QStringLiteral("等待数")});

@@ -22,6 +22,8 @@ CToolDisplayDlg::CToolDisplayDlg(CVexmorDoc* doc, QWidget* parent) : QDialog(par
 
     m_list = new QTreeWidget(this);
     SetControlId(m_list, 1002);
+    // The dialog's one list has no label of its own: it goes by the dialog's title.
+    m_list->setAccessibleName(windowTitle());
     m_list->setGeometry(du::Rect(7, 7, 158, 130));
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);

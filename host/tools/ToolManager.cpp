@@ -5,10 +5,10 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <climits>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "platform/AsciiCase.h"
@@ -34,27 +34,6 @@ const QString kSearchComputers = QStringLiteral("搜索计算机");
 constexpr int kDisabledBuffer = 1024;
 constexpr int kDisplayBuffer = 10;
 constexpr int kBuiltinOrder = 65535;
-
-// Remembers the current directory and restores it when the scope ends, so
-// that a plug-in's own dependencies are found beside it while it loads.
-class CurrentDirSwitch {
-public:
-    explicit CurrentDirSwitch(const QByteArray& dir) {
-        char buf[PATH_MAX];
-        if (::getcwd(buf, sizeof buf)) m_saved = buf;
-        if (::chdir(dir.constData()) != 0)
-            qCDebug(lcTools) << "cannot enter" << dir << ":" << strerror(errno);
-    }
-    ~CurrentDirSwitch() {
-        if (!m_saved.isEmpty() && ::chdir(m_saved.constData()) != 0)
-            qCDebug(lcTools) << "cannot return to" << m_saved;
-    }
-    CurrentDirSwitch(const CurrentDirSwitch&) = delete;
-    CurrentDirSwitch& operator=(const CurrentDirSwitch&) = delete;
-
-private:
-    QByteArray m_saved;
-};
 
 }  // namespace
 
@@ -85,9 +64,11 @@ void CToolManager::CreateTools(ToolHostContext* context) {
 void CToolManager::LoadPlugins() {
     const QString disabled = ProfileFile::Settings().GetString(kComponentSection, kDisabledKey,
                                                                QString(), kDisabledBuffer);
+    // A library that a plug-in needs is found beside it through the plug-in's
+    // own run path ($ORIGIN, cmake/Vexmor.cmake); the current directory
+    // plays no part in the dynamic loader's search.
     const QByteArray dir =
         QFile::encodeName(platform::GetProgramDir() + QStringLiteral("ToolDlls"));
-    CurrentDirSwitch cwd(dir);
 
     DIR* d = ::opendir(dir.constData());
     if (!d) {
@@ -194,7 +175,8 @@ void CToolManager::SendToolMessage(const QString& name, int a, int b) {
             return;
         }
     }
-    platform::ShowMessageBox(QStringLiteral("找不到工具[") + name + QStringLiteral("]"));
+    platform::ShowMessageBox(QStringLiteral("找不到工具[") + name + QStringLiteral("]"),
+                             m_mainWindow.data());
 }
 
 int CToolManager::LibraryCount() const { return static_cast<int>(m_libraries->items.size()); }

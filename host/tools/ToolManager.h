@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -45,6 +46,9 @@ public:
     bool FirstEntry(ToolEntry*& entry);
     bool NextEntry(ToolEntry*& entry);
 
+    // The window that the manager's own message box is modal to (the main
+    // frame); without one the box would block the whole program.
+    void SetMainWindow(QWidget* window) { m_mainWindow = window; }
     void SendToolMessage(const QString& name, int a, int b) override;
 
     int LibraryCount() const;
@@ -69,6 +73,7 @@ private:
     QList<ToolEntry> m_entries;  // creation order until the first sort, display order after
     qsizetype m_entryCursor = 0;
     std::unique_ptr<PluginLibraries> m_libraries;
+    QPointer<QWidget> m_mainWindow;
 };
 
 }  // namespace vx

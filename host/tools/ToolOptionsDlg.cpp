@@ -18,6 +18,8 @@ CToolOptionsDlg::CToolOptionsDlg(QWidget* parent) : QDialog(parent) {
 
     m_list = new QListWidget(this);
     SetControlId(m_list, 1002);
+    // The list of pages has no label of its own: it goes by the dialog's title.
+    m_list->setAccessibleName(windowTitle());
     m_list->setViewMode(QListView::ListMode);
     m_list->setIconSize(QSize(16, 16));
     m_list->setGeometry(du::Rect(7, 7, 93, 197));

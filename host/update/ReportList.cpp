@@ -10,6 +10,8 @@ namespace vx {
 QTreeWidget* MakeReportList(QWidget* parent, const QList<QPair<QString, int>>& columns) {
     auto* list = new QTreeWidget(parent);
     SetControlId(list, 1002);
+    // The dialog's one list has no label of its own: it goes by the dialog's title.
+    list->setAccessibleName(parent->windowTitle());
     list->setRootIsDecorated(false);
     list->setItemsExpandable(false);
     list->setUniformRowHeights(true);

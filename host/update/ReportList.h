@@ -1,5 +1,6 @@
 // The report lists of the update and component dialogs: left-aligned
-// columns of fixed pixel widths, grid lines, whole rows selected, list 1002.
+// columns of fixed pixel widths, grid lines, whole rows selected, list 1002,
+// named for assistive technology after the dialog's title (set it first).
 #pragma once
 
 #include <QList>

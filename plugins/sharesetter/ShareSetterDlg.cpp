@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "contract/ToolContract.h"
+#include "platform/ContextMenu.h"
 #include "platform/ControlId.h"
 #include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
@@ -86,10 +87,10 @@ CShareSetterDlg::CShareSetterDlg(CShareSetterTool* tool, QWidget* parent)
     addItem(kIdMachineShares, QStringLiteral("本机所有共享"), &CShareSetterDlg::OnMachineShares);
     addItem(kIdUnlimited, QStringLiteral("修改为无限制"), &CShareSetterDlg::OnUnlimited);
     // Only a click on the list opens the menu, also when no row is selected.
-    // popup() rather than exec(): no nested loop that an exit could strand.
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_list, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { m_menu->popup(m_list->viewport()->mapToGlobal(pos)); });
+    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        vx::platform::PopupContextMenu(m_menu, m_list, m_list->viewport()->mapToGlobal(pos));
+    });
 
     connect(m_addButton, &QPushButton::clicked, this, &CShareSetterDlg::OnAddShare);
     connect(m_browseButton, &QPushButton::clicked, this, &CShareSetterDlg::OnBrowse);

@@ -2,7 +2,9 @@
 // the portable folder copied, the program driven through its own widgets.
 #include <QAccessible>
 #include <QCoreApplication>
+#include <QJsonDocument>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -403,6 +405,74 @@ private slots:
         QVERIFY(program->Ok("action " + kTrayMenu + " 32782"));
         QVERIFY(WaitUntil([&] { return !program->Visible("mainFrame"); }, 3000));
         QVERIFY(ExitFromTray(*program));
+        QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
+    }
+
+    // The share page's context menu, opened with a real right click, is on
+    // the accessibility bus with its items while it is open, where a screen
+    // reader walking down from the application finds it; closed, it is gone.
+    void contextMenuOnTheAccessibilityBus() {
+        const QString script = qEnvironmentVariable("VX_E2E_ATSPI");
+        QProcess bus;
+        bus.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+        // The accessibility bus and its registry end with the session bus.
+        const auto stopBus = qScopeGuard([&] {
+            bus.terminate();
+            bus.waitForFinished(3000);
+        });
+        QByteArray address;
+        WaitUntil(
+            [&] {
+                return (address += bus.readAllStandardOutput()).contains('\n') ||
+                       bus.state() == QProcess::NotRunning;
+            },
+            5000);
+        if (address.trimmed().isEmpty() || !QFileInfo(script).isExecutable())
+            QSKIP("no dbus-daemon or no pyatspi (scripts/setup.sh)");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", m_desktop.Display());
+        env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromLatin1(address.trimmed()));
+        // What the screen reader sees: the popup menus among the
+        // application's children, each by its name and its items' names.
+        auto openMenus = [&] {
+            QProcess reader;
+            reader.setProcessEnvironment(env);
+            reader.start(script, {"Vexmor", "2"});
+            reader.waitForFinished(15000);
+            QStringList seen;
+            const QJsonObject app =
+                QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
+            for (const QJsonValue& child : app.value("children").toArray()) {
+                if (child["role"].toString() != "popup menu") continue;
+                seen << child["name"].toString();
+                for (const QJsonValue& item : child["children"].toArray())
+                    if (item["role"].toString() == "menu item") seen << item["name"].toString();
+            }
+            return seen;
+        };
+        openMenus();  // starts the accessibility bus that the program joins
+        // As the test's own user: the session bus admits no other.
+        LAUNCH(program, false,
+               {"DBUS_SESSION_BUS_ADDRESS=" + env.value("DBUS_SESSION_BUS_ADDRESS"),
+                QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1")});
+        QVERIFY(program->Ok("press toolListView/CGfxOutBarCtrl 设置共享资源"));
+        QVERIFY(WaitUntil([&] { return program->Visible("CShareSetterDlg/1000"); }, 3000));
+        QVERIFY(openMenus().isEmpty());
+
+        const QJsonObject at = program->Widget("CShareSetterDlg/1000").value("geometry").toObject();
+        QVERIFY(m_desktop.ClickAt(at["x"].toInt() + at["w"].toInt() / 2,
+                                  at["y"].toInt() + at["h"].toInt() / 2, 3));
+        QVERIFY(WaitUntil([&] { return program->Visible("menu1002"); }, 3000));
+        const QStringList expected{"设置共享资源", "删除共享", "打开共享目录", "本机所有共享",
+                                   "修改为无限制"};
+        QStringList seen;
+        QVERIFY2(WaitUntil([&] { return (seen = openMenus()) == expected; }, 10000),
+                 qPrintable(seen.join(' ')));
+        QVERIFY(program->Shot("context-menu"));
+        QVERIFY(program->Ok("key menu1002 Escape"));
+        QVERIFY(WaitUntil([&] { return openMenus().isEmpty(); }, 5000));
+        QVERIFY(program->Ok("action " + kToolbar + " 57665"));
+        QVERIFY(program->WaitForExit(15000));
         QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
     }
 

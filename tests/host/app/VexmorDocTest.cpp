@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -248,6 +249,33 @@ private slots:
         QVERIFY(sawDialog);
         QVERIFY(frame);
         QTRY_VERIFY(frame.isNull());
+    }
+
+    // "找不到工具[...]" is modal to the main window only: an application-modal
+    // box would keep the tray icon, and 退出 with it, from taking clicks.
+    void toolNotFoundBoxIsModalToTheWindow() {
+        FakeProgramDir dir;
+        CVexmorDoc doc;
+        auto* frame = new CMainFrame(&doc);
+        QVERIFY(doc.OnNewDocument());
+        vx::platform::SetMessageBoxInterceptor({});
+        QString text;
+        QWidget* parent = nullptr;
+        Qt::WindowModality modality = Qt::NonModal;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            text = box->text();
+            parent = box->parentWidget();
+            modality = box->windowModality();
+            box->accept();
+        });
+        doc.ToolManager()->SendToolMessage("没有的工具", 1, 2);
+        vx::platform::SetMessageBoxInterceptor([this](const QString& t) { m_boxes << t; });
+        QCOMPARE(text, QString("找不到工具[没有的工具]"));
+        QCOMPARE(parent, frame);
+        QCOMPARE(modality, Qt::WindowModal);
+        doc.OnCloseDocument();
     }
 
     // The host output from the UI thread acts at once; from a worker it is

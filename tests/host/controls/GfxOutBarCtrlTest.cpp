@@ -132,6 +132,8 @@ private slots:
     void itemOperations();
     void imageLists();
     void childWindow();
+    void openChildFollowsButtons_data();
+    void openChildFollowsButtons();
     void accessibility();
 };
 
@@ -865,6 +867,36 @@ void GfxOutBarCtrlTest::childWindow() {
     QVERIFY(!secondGuard.isNull());
     delete child;
     delete second;
+}
+
+// Buttons that come or go move the open folder's item area; the folder stays
+// open and its child window fills the new area.
+void GfxOutBarCtrlTest::openChildFollowsButtons_data() {
+    QTest::addColumn<int>("open");
+    QTest::addColumn<Scenario>("change");
+    QTest::addColumn<int>("openAfter");
+    QTest::newRow("folder above deleted")
+        << 2 << Scenario([](Bench& b) { b.bar->DeleteFolder(0); }) << 1;
+    QTest::newRow("folder below deleted")
+        << 0 << Scenario([](Bench& b) { b.bar->DeleteFolder(2); }) << 0;
+    QTest::newRow("folder appended")
+        << 1 << Scenario([](Bench& b) { b.bar->AppendFolder("F3", 3); }) << 1;
+}
+
+void GfxOutBarCtrlTest::openChildFollowsButtons() {
+    QFETCH(int, open);
+    QFETCH(Scenario, change);
+    QFETCH(int, openAfter);
+    Bench b(0x000);
+    b.Fill(3, 0);
+    auto* child = new QWidget;
+    b.bar->SetFolderChildWindow(open, child);
+    b.bar->SelectFolder(open);
+    change(b);
+    QCOMPARE(b.bar->SelectedFolder(), openAfter);
+    QCOMPARE(b.bar->FolderChildWindow(-1), child);
+    QVERIFY(child->isVisible());
+    QCOMPARE(child->geometry(), b.bar->InsideRect());
 }
 
 void GfxOutBarCtrlTest::accessibility() {

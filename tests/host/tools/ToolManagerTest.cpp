@@ -3,6 +3,8 @@
 // routing, and the order of teardown.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -202,18 +204,34 @@ private slots:
         QCOMPARE(Sorted(EntryNames(m)), Sorted(expected));
     }
 
-    // Libraries load with ToolDlls as the current directory, which is restored after.
-    void switchesCurrentDirectoryWhileLoading() {
+    // A library that a plug-in needs is found beside it in ToolDlls, through
+    // the plug-in's run path, and never in the working directory, which
+    // loading leaves as it was.
+    void findsLibraryBesidePlugin_data() {
+        QTest::addColumn<bool>("beside");
+        QTest::newRow("beside the plug-in") << true;
+        QTest::newRow("in the working directory") << false;
+    }
+    void findsLibraryBesidePlugin() {
+        QFETCH(bool, beside);
         FakeProgramDir dir;
-        QVERIFY(dir.AddFixture("named", "fx_named.so"));
+        QTemporaryDir work;
+        const QString library = "libfx_besidelib.so.1";
+        QVERIFY(dir.AddFixture("beside", "fx_beside.so"));
+        QVERIFY(QFile::copy(VX_FIXTURE_DIR "/beside/" + library,
+                            (beside ? dir.PluginDir() : work.path() + '/') + library));
         const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(work.path()));
         Manager m;
-        m.LoadPlugins();
-        QCOMPARE(QDir::currentPath(), before);
-        const QStringList loads = LinesStartingWith(dir.ReadLog(), "load fx_named.so cwd ");
-        QCOMPARE(loads.size(), 1);
-        QCOMPARE(QDir(loads[0].section(" cwd ", 1)).canonicalPath(),
-                 QDir(dir.PluginDir()).canonicalPath());
+        m.CreateTools(&m_context);
+        QCOMPARE(QDir::currentPath(), work.path());
+        QDir::setCurrent(before);
+        QCOMPARE(EntryNames(m), beside ? QStringList{"测试_旁边"} : QStringList{});
+        const QStringList found = LinesStartingWith(dir.ReadLog(), "beside ");
+        QCOMPARE(found.size(), beside ? 1 : 0);
+        if (beside)
+            QCOMPARE(QFileInfo(found[0].section(' ', 1)).canonicalFilePath(),
+                     QFileInfo(dir.PluginDir() + library).canonicalFilePath());
     }
 
     // "工具显示" values: order before the first comma, visible after it, atoi
