@@ -364,7 +364,7 @@ private slots:
         QTest::newRow("marks and BOM") << u"\uFEFFa\u200Fb\u061C"_qs << 255 << u"ab"_qs;
         QTest::newRow("cut at the bound") << u"abcdef"_qs << 4 << u"abcd"_qs;
         QTest::newRow("never half a pair") << u"ab\U0001F600"_qs << 3 << u"ab"_qs;
-        QTest::newRow("lone surrogate") << QString(u"a") + QChar(0xD800) + u"b" << 255 << u"ab"_qs;
+        QTest::newRow("lone surrogate") << u"a"_qs + QChar(0xD800) + u"b"_qs << 255 << u"ab"_qs;
     }
     void networkText() {
         QFETCH(QString, in);
@@ -669,6 +669,13 @@ private slots:
         QTest::newRow("no end line") << QByteArray("docs\nmusic\n") << QStringList{};
         QTest::newRow("UTF-8 name") << QByteArray("\xe6\x96\x87\xe6\xa1\xa3\n.\n")
                                     << QStringList{QStringLiteral("文档")};
+        // Names are the server's text: no control or reordering character
+        // reaches a list, a notice or the log.
+        QTest::newRow("controls and overrides dropped")
+            << QByteArray("do\x1b[2Jcs\nfoo\xe2\x80\xaegpj.exe\n\x07\xe2\x80\x8f\n.\n")
+            << QStringList{"do[2Jcs", "foogpj.exe"};
+        QTest::newRow("administrative name in disguise")
+            << QByteArray("admin$\xe2\x81\xa6\nc$\x7f\npublic\n.\n") << QStringList{"public"};
     }
     void listerOutput() {
         QFETCH(QByteArray, output);
