@@ -18,8 +18,11 @@ namespace vx {
 
 namespace {
 
+// Whether the settings file gives `value` back: GBK text (a program folder
+// may hold characters GBK lacks) that fits the buffer it is read into.
 bool ReadsBackWhole(const QString& value, int buffer) {
-    return platform::ToGbk(value).size() < buffer;
+    const QByteArray stored = platform::ToGbk(value);
+    return stored.size() < buffer && platform::FromGbk(stored) == value;
 }
 
 }  // namespace
