@@ -3,7 +3,8 @@
 #   <prefix>/lib/vexmor/          the portable folder, the shape the product
 #     Vexmor, ToolDlls/*.so,      ships in; Vexmor.ini is written here, so for
 #     helper programs, browser    one user install with --prefix ~/.local
-#     module, home/, icons/
+#     module, home/, icons/,
+#     keys/ (trusted *.pub)
 #   <prefix>/bin/vexmor           a link to the program
 #   <prefix>/share/applications/org.vexmor.Vexmor.desktop
 #   <prefix>/share/metainfo/org.vexmor.Vexmor.metainfo.xml
@@ -28,6 +29,9 @@ foreach(helper vx-arp vx-smblist)
     install(TARGETS ${helper} RUNTIME DESTINATION ${VX_INSTALL_APPDIR})
   endif()
 endforeach()
+# Public keys trusted to sign updates: an administrator puts a publisher's
+# .pub file here (a key given at build time is built into the program).
+install(DIRECTORY DESTINATION ${VX_INSTALL_APPDIR}/keys)
 if(TARGET vx_browser)
   install(TARGETS vx_browser LIBRARY DESTINATION ${VX_INSTALL_APPDIR})
 endif()

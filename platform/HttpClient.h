@@ -9,6 +9,7 @@
 // https are fetched, also after a redirect.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -53,6 +54,11 @@ public:
     // "Agent%ld" with the milliseconds since the system started.
     static QString UserAgent();
 };
+
+// The whole body of a 2xx answer to `url`, at most `maxBytes` long (a longer
+// one, announced or not, fails the transfer); `body` is empty on failure.
+bool GetBounded(HttpClient& http, const QString& url, const HttpOptions& options,
+                qsizetype maxBytes, QByteArray* body, QString* why = nullptr);
 
 // The client the program uses unless a test installs another (not owned;
 // null restores libcurl). Set it only while no transfer runs.

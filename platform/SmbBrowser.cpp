@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/HelperPrograms.h"
+#include "platform/NetText.h"
 #include "platform/helpers/ShareFilter.h"
 
 extern char** environ;
@@ -66,7 +67,11 @@ QStringList ParseListerOutput(const QByteArray& output) {
     QStringList names;
     const QList<QByteArray> lines = output.left(output.size() - 2).split('\n');
     for (const QByteArray& line : lines)
-        if (!line.isEmpty()) names << QString::fromUtf8(line);
+        // A name is the server's text: shown, logged and stored only cleaned,
+        // and an administrative name stays out however it was disguised.
+        if (const QString name = CleanNetworkText(QString::fromUtf8(line));
+            !name.isEmpty() && !name.endsWith(u'$'))
+            names << name;
     return names;
 }
 

@@ -38,7 +38,8 @@ bool KeepShare(unsigned int type, const QString& name);
 bool IsPlainHost(const QString& host);
 
 // The names in a lister's output, or nothing unless the output is complete
-// (ends with the line ".").
+// (ends with the line "."); each name cleaned by CleanNetworkText, and
+// dropped if nothing is left of it.
 QStringList ParseListerOutput(const QByteArray& output);
 
 }  // namespace smb_detail

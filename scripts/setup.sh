@@ -10,7 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   qt6-webengine-dev libqt6webenginecore6-bin
   libsmbclient-dev smbclient samba
-  libcurl4-openssl-dev libelf-dev
+  libcurl4-openssl-dev libelf-dev libsodium-dev minisign
   iproute2 iputils-arping libcap2-bin procps psmisc
   fonts-wqy-zenhei
   xvfb trayer xdotool dbus-daemon at-spi2-core python3-pyatspi

@@ -178,8 +178,15 @@ void CVexmorDoc::OnSetMaxThreads() {
 }
 
 // Owned by the main window, as a dialog without a parent of its own always was.
-void CVexmorDoc::OnComponentManage() { platform::RunModal(new CComponentDlg(Frame())); }
-void CVexmorDoc::OnUpdate() { platform::RunModal(new CUpdateDlg(Frame())); }
+void CVexmorDoc::OnComponentManage() {
+    platform::RunModal(new CComponentDlg(Frame(), UpdateLog()));
+}
+void CVexmorDoc::OnUpdate() { platform::RunModal(new CUpdateDlg(Frame(), UpdateLog())); }
+
+std::function<void(const QString&)> CVexmorDoc::UpdateLog() const {
+    // The output object outlives every dialog the document runs.
+    return [out = m_hostOutput.get()](const QString& text) { out->OutputMsg(text); };
+}
 
 void CVexmorDoc::OnHomePage() {
     platform::OpenUrl(QUrl::fromUserInput(CLinkTool::HomePageUrl()));

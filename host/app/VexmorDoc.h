@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 #include "contract/ToolContract.h"
@@ -81,6 +82,8 @@ protected:
 
 private:
     void FinishClose();
+    // The output log, for the update dialogs to say why a check failed.
+    std::function<void(const QString&)> UpdateLog() const;
 
     // Fields in the order the document builds them.
     std::unique_ptr<CToolManager> m_toolManager;

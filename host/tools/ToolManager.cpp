@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "host/tools/NameList.h"
 #include "platform/AsciiCase.h"
 #include "platform/ElfCheck.h"
 #include "platform/MessageBox.h"
@@ -92,8 +93,7 @@ void CToolManager::LoadPlugins() {
             qCDebug(lcTools) << "skipped" << name << ": not a .so file";
             continue;
         }
-        // A plain substring test: every file whose whole name occurs in the list is off.
-        if (disabled.contains(name, Qt::CaseSensitive)) {
+        if (NameListContains(disabled, name)) {
             qCDebug(lcTools) << "skipped" << name << ": disabled";
             continue;
         }

@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 
 #include "host/frame/DialogTemplate.h"
+#include "host/tools/NameList.h"
 #include "host/update/ReportList.h"
 #include "host/update/UpdateDlg.h"
 #include "host/update/UpdateInfo.h"
@@ -36,7 +37,8 @@ void Write(const QString& key, const QString& value) {
 
 }  // namespace
 
-CComponentDlg::CComponentDlg(QWidget* parent) : QDialog(parent) {
+CComponentDlg::CComponentDlg(QWidget* parent, CUpdateDlg::LogFn log)
+    : QDialog(parent), m_log(std::move(log)) {
     ApplyDialogTemplate(this, 173, QStringLiteral("组件管理"), 268, 177);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
@@ -71,7 +73,7 @@ void CComponentDlg::Fill() {
         platform::ReadVersionStrings(file.filePath(),
                                      QString::fromLatin1(platform::kVersionTranslation), &block);
         new QTreeWidgetItem(m_list, {name, block.value(QStringLiteral("Comments")),
-                                     disabled.contains(name) ? kDisabled : kEnabled,
+                                     NameListContains(disabled, name) ? kDisabled : kEnabled,
                                      NormaliseVersionText(block.value(QStringLiteral("FileVersion"))),
                                      block.value(QStringLiteral("CompanyName"))});
     }
@@ -95,13 +97,12 @@ void CComponentDlg::OnToggle() {
     const QString name = row->text(0);
     QString value = Read(kDisabledKey);
     if (m_toggle->text() != kEnabled) {
-        if (!value.contains(name)) value += name + ';';
+        if (!NameListContains(value, name)) value += name + ';';
         Write(kDisabledKey, value);
         row->setText(2, kDisabled);
         m_toggle->setText(kEnabled);
     } else {
-        if (const qsizetype at = value.indexOf(name); at >= 0) value.remove(at, name.size() + 1);
-        Write(kDisabledKey, value);
+        Write(kDisabledKey, NameListWithout(value, name));
         row->setText(2, kEnabled);
         m_toggle->setText(kDisabled);
     }
@@ -115,7 +116,7 @@ void CComponentDlg::OnUninstall() {
     delete row;
 }
 
-void CComponentDlg::OnCheckUpdate() { platform::RunModal(new CUpdateDlg(this)); }
+void CComponentDlg::OnCheckUpdate() { platform::RunModal(new CUpdateDlg(this, m_log)); }
 
 void CComponentDlg::reject() {
     m_rejecting = true;

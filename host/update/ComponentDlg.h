@@ -6,6 +6,8 @@
 
 #include <QDialog>
 
+#include "host/update/UpdateDlg.h"
+
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -15,7 +17,8 @@ namespace vx {
 class CComponentDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit CComponentDlg(QWidget* parent = nullptr);
+    // `log` goes on to the update dialog, for why a check failed.
+    explicit CComponentDlg(QWidget* parent = nullptr, CUpdateDlg::LogFn log = {});
 
     void OnListClick();     // a click on the list
     void OnToggle();        // 1011 "启用" / "禁用"
@@ -40,6 +43,7 @@ private:
     QPushButton* m_toggle;
     bool m_changed = false;
     bool m_rejecting = false;
+    CUpdateDlg::LogFn m_log;
 };
 
 }  // namespace vx

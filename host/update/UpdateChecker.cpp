@@ -4,6 +4,7 @@
 #include <QDebug>
 #include <QFileInfo>
 
+#include "host/update/TrustedKeys.h"
 #include "platform/ProgramDir.h"
 #include "platform/VersionInfo.h"
 
@@ -19,25 +20,14 @@ platform::HttpOptions CUpdateChecker::PageOptions() {
     return {.connectTimeoutMs = 10000, .totalTimeoutMs = 30000, .stallTimeoutMs = 15000};
 }
 
-bool CUpdateChecker::HttpGetText(const QString& url, QByteArray* text) {
-    text->clear();
-    QByteArray body;
-    QString why;
-    const bool ok = m_http.Get(
-        url, PageOptions(),
-        [](const platform::HttpHead& head) { return head.contentLength <= kMaxPageBytes; },
-        [&body](const char* data, qsizetype size) {
-            if (body.size() + size > kMaxPageBytes) return false;
-            body.append(data, size);
-            return true;
-        },
-        &why);
+bool CUpdateChecker::HttpGetText(const QString& url, QByteArray* text, QString* why) {
+    QString failure;
+    const bool ok = platform::GetBounded(m_http, url, PageOptions(), kMaxPageBytes, text, &failure);
     if (!ok) {
-        qDebug() << "update page" << url << "not fetched:" << why;
-        return false;
+        qDebug() << "update page" << url << "not fetched:" << failure;
+        if (why) *why = failure;
     }
-    *text = body;
-    return true;
+    return ok;
 }
 
 void CUpdateChecker::ScanComponents(QList<ComponentRecord>& out) {
@@ -49,6 +39,7 @@ void CUpdateChecker::ScanComponents(QList<ComponentRecord>& out) {
         if (!name.endsWith(QStringLiteral(".so"))) continue;
         ComponentRecord record;
         record.fileName = name;
+        record.target = file.filePath();
         record.oldVersion = GetFileVersionText(file.filePath());
         out.append(record);
     }
@@ -63,13 +54,28 @@ QString CUpdateChecker::GetFileVersionText(const QString& path) {
     return NormaliseVersionText(strings.value(QStringLiteral("FileVersion")));
 }
 
-bool CUpdateChecker::CheckUpdates(const QString& url, QList<ComponentRecord>& out) {
+bool CUpdateChecker::CheckUpdates(const QString& url, QList<ComponentRecord>& out,
+                                  QString* why) {
+    auto fail = [why](const QString& text) {
+        if (why) *why = text;
+        return false;
+    };
     QList<ComponentRecord> installed;
     ScanComponents(installed);
     QByteArray page;
-    if (!HttpGetText(url, &page) || page.isEmpty()) return false;
+    QString failure;
+    if (!HttpGetText(url, &page, &failure)) return fail(QStringLiteral("取不到更新信息(%1)").arg(failure));
+    if (page.isEmpty()) return fail(QStringLiteral("更新信息是空的"));
+    // Nothing on the page counts before its publisher's signature does.
+    QByteArray signatureText;
+    if (!platform::GetBounded(m_http, SignatureUrl(url), PageOptions(), kMaxSignatureBytes,
+                              &signatureText, &failure))
+        return fail(QStringLiteral("取不到更新信息的签名%1(%2)").arg(SignatureUrl(url), failure));
+    if (!IsSignedByTrustedKey(page, signatureText, &failure))
+        return fail(QStringLiteral("更新信息的签名无效(%1)").arg(failure));
     QList<ComponentRecord> entries;
-    if (!ParseUpdatePage(page, &entries)) return false;
+    if (!ParseUpdatePage(page, &entries))
+        return fail(QStringLiteral("更新信息中没有::BEGIN::和::END::"));
 
     const QString toolDir = platform::GetProgramDir() + QStringLiteral("ToolDlls/");
     for (ComponentRecord& entry : entries) {
@@ -80,10 +86,13 @@ bool CUpdateChecker::CheckUpdates(const QString& url, QList<ComponentRecord>& ou
         } else if (IsNewerVersion(entry.newVersion, installed[found].oldVersion)) {
             entry.kind = QStringLiteral("替换");
             entry.oldVersion = installed[found].oldVersion;
+            // Names differ by letter case here: the file replaced is the one
+            // on disk, not a second copy beside it under the page's spelling.
+            entry.target = installed[found].target;
         } else {
             continue;  // the installed copy is as new or newer
         }
-        entry.target = toolDir + entry.fileName;
+        if (entry.target.isEmpty()) entry.target = toolDir + entry.fileName;
         out.append(entry);
     }
     return true;

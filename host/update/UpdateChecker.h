@@ -30,18 +30,21 @@ public:
     static platform::HttpOptions PageOptions();
 
     // The body of a 2xx answer to `url`, up to kMaxPageBytes; false (and an
-    // empty result) on any failure.
-    bool HttpGetText(const QString& url, QByteArray* text);
+    // empty result) on any failure, which `why` then names.
+    bool HttpGetText(const QString& url, QByteArray* text, QString* why = nullptr);
 
     // The libraries in ToolDlls (regular files whose lower-cased name ends
-    // in ".so"): lower-cased file name and installed version.
+    // in ".so"): lower-cased file name, installed version, and the path as
+    // on disk in `target`.
     static void ScanComponents(QList<ComponentRecord>& out);
     // The file's FileVersion as dotted text, "0.0.0.0" without a version block.
     static QString GetFileVersionText(const QString& path);
 
-    // True when the page was fetched and valid; `out` then holds the entries
-    // to offer, "新增" or "替换", targets under ToolDlls.
-    bool CheckUpdates(const QString& url, QList<ComponentRecord>& out);
+    // True when the page was fetched, signed by a trusted key (the signature
+    // is fetched from `url` + ".minisig") and valid; `out` then holds the
+    // entries to offer, "新增" or "替换", targets under ToolDlls. Otherwise
+    // `why` says what failed, for the output log.
+    bool CheckUpdates(const QString& url, QList<ComponentRecord>& out, QString* why = nullptr);
 
 private:
     platform::HttpClient& m_http;

@@ -10,12 +10,24 @@
 #include "host/update/ReportList.h"
 #include "host/update/UpdateChecker.h"
 #include "host/update/UpdateSettings.h"
+#include "platform/Gbk.h"
 #include "platform/MessageBox.h"
 #include "platform/ProfileFile.h"
 
 namespace vx {
 
-CUpdateDlg::CUpdateDlg(QWidget* parent) : QDialog(parent) {
+namespace {
+
+// Whether the settings file gives `value` back: GBK text (a program folder
+// may hold characters GBK lacks) that fits the buffer it is read into.
+bool ReadsBackWhole(const QString& value, int buffer) {
+    const QByteArray stored = platform::ToGbk(value);
+    return stored.size() < buffer && platform::FromGbk(stored) == value;
+}
+
+}  // namespace
+
+CUpdateDlg::CUpdateDlg(QWidget* parent, LogFn log) : QDialog(parent), m_log(std::move(log)) {
     ApplyDialogTemplate(this, 156, QStringLiteral("更新升级"), 273, 178);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
@@ -70,8 +82,10 @@ void CUpdateDlg::OnCheckUpdate() {
     QList<ComponentRecord> found;
     {
         CUpdateChecker checker;
-        if (!checker.CheckUpdates(url, found)) {
+        QString why;
+        if (!checker.CheckUpdates(url, found, &why)) {
             m_status->setText(QStringLiteral("检查更新失败"));
+            if (m_log) m_log(QStringLiteral("检查更新失败: ") + why);
             return;
         }
     }
@@ -90,6 +104,33 @@ void CUpdateDlg::OnCheckUpdate() {
     }
     m_status->setText(QStringLiteral("共有%1个文件需要更新").arg(found.size()));
     m_upgrade->setEnabled(true);
+}
+
+bool CUpdateDlg::ScheduleUpgrade(const QList<int>& rows) {
+    // Each value must read back as written: a cut or broken one would fetch
+    // another file, or put it somewhere else.
+    for (int row : rows) {
+        const ComponentRecord& r = m_records[row];
+        if (!IsStorableEntry(r) || !ReadsBackWhole(r.source, update_settings::kSourceBuffer) ||
+            !ReadsBackWhole(r.target, update_settings::kTargetBuffer))
+            return false;
+    }
+    platform::ProfileFile settings = platform::ProfileFile::Settings();
+    for (int n = 0; n < rows.size(); ++n) {
+        const ComponentRecord& r = m_records[rows[n]];
+        const QString section = update_settings::FileSection(n);
+        if (!settings.WriteString(section, update_settings::kSourceKey, r.source) ||
+            !settings.WriteString(section, update_settings::kTargetKey, r.target))
+            return false;
+    }
+    if (!settings.WriteInt(update_settings::kSection, update_settings::kCountKey,
+                           static_cast<int>(rows.size())))
+        return false;
+    // Sections of an earlier, longer schedule would lie in wait behind the count.
+    for (int n = static_cast<int>(rows.size());
+         !settings.GetKeys(update_settings::FileSection(n)).isEmpty(); ++n)
+        if (!settings.DeleteSection(update_settings::FileSection(n))) break;
+    return true;
 }
 
 void CUpdateDlg::OnUpgrade() {
@@ -112,15 +153,10 @@ void CUpdateDlg::OnUpgrade() {
             return;
         }
     }
-    platform::ProfileFile settings = platform::ProfileFile::Settings();
-    for (int n = 0; n < ticked.size(); ++n) {
-        const ComponentRecord& r = m_records[ticked[n]];
-        const QString section = update_settings::FileSection(n);
-        settings.WriteString(section, update_settings::kSourceKey, r.source);
-        settings.WriteString(section, update_settings::kTargetKey, r.target);
+    if (!ScheduleUpgrade(ticked)) {
+        platform::ShowMessageBox(QStringLiteral("升级设置没有写入，本次没有安排升级"), this);
+        return;
     }
-    settings.WriteInt(update_settings::kSection, update_settings::kCountKey,
-                      static_cast<int>(ticked.size()));
     QPointer<CUpdateDlg> self(this);
     platform::ShowMessageBox(QStringLiteral("程序需要退出才能完成升级"), this);
     if (self) accept();

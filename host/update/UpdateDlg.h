@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QList>
 
+#include <functional>
+
 #include "host/update/UpdateInfo.h"
 
 class QLabel;
@@ -21,7 +23,9 @@ class HttpClient;
 class CUpdateDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit CUpdateDlg(QWidget* parent = nullptr);
+    // Where a failed check says why (the output log); may be empty.
+    using LogFn = std::function<void(const QString&)>;
+    explicit CUpdateDlg(QWidget* parent = nullptr, LogFn log = {});
     ~CUpdateDlg() override;
 
     void OnCheckUpdate();  // 1004 "检查更新"
@@ -34,12 +38,17 @@ public:
 
 private:
     void ClearRows();
+    // Writes the rows as the files of the next start's upgrade; false, with
+    // the count unchanged, when any value would not read back as written or
+    // any write fails.
+    bool ScheduleUpgrade(const QList<int>& rows);
 
     QTreeWidget* m_list;  // 1002
     QLineEdit* m_url;     // 1010
     QLabel* m_status;     // 1009
     QPushButton* m_upgrade;
     QList<ComponentRecord> m_records;  // one copy per list row, row order
+    LogFn m_log;
 };
 
 }  // namespace vx

@@ -24,6 +24,12 @@ std::array<int, 4> VersionParts(const QString& text) {
     return parts;
 }
 
+bool HasControlCharacter(const QString& text) {
+    for (QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) return true;
+    return false;
+}
+
 }  // namespace
 
 bool ExtractUpdatePayload(const QString& page, QString* payload) {
@@ -56,8 +62,14 @@ bool IsSafeComponentName(const QString& name) {
     if (name.isEmpty() || name.contains('/') || name.contains('\\') ||
         name.contains(QStringLiteral("..")))
         return false;
-    for (QChar c : name)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f) return false;
+    return !HasControlCharacter(name);
+}
+
+bool IsStorableEntry(const ComponentRecord& entry) {
+    if (!IsSafeComponentName(entry.fileName)) return false;
+    for (const QString* field : {&entry.mainVersion, &entry.newVersion, &entry.size,
+                                 &entry.source, &entry.remarks})
+        if (HasControlCharacter(*field)) return false;
     return true;
 }
 
@@ -69,8 +81,7 @@ bool ParseUpdatePage(const QByteArray& page, QList<ComponentRecord>* entries) {
     qsizetype from = 0;
     for (qsizetype hash; (hash = payload.indexOf('#', from)) >= 0; from = hash + 1) {
         ComponentRecord record;
-        if (ParseUpdateEntry(payload.mid(from, hash - from), record) &&
-            IsSafeComponentName(record.fileName))
+        if (ParseUpdateEntry(payload.mid(from, hash - from), record) && IsStorableEntry(record))
             entries->append(record);
     }
     return true;

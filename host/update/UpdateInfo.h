@@ -50,8 +50,13 @@ bool ParseUpdateEntry(const QString& entry, ComponentRecord& out);
 // included) is refused, as is an empty one.
 bool IsSafeComponentName(const QString& name);
 
+// Whether an entry may be offered: a safe name, and no control character in
+// any field (a line break in a URL would end the settings line it is stored
+// in, and the rest would read as another key).
+bool IsStorableEntry(const ComponentRecord& entry);
+
 // The entries of a whole page (bytes as fetched), in page order, with
-// unsafe names and short entries dropped. False when the markers are invalid.
+// entries that are short or not storable dropped. False when the markers are invalid.
 bool ParseUpdatePage(const QByteArray& page, QList<ComponentRecord>* entries);
 
 // A version string as stored ("1, 0, 0, 3") as the dotted text compared

@@ -9,6 +9,7 @@
 
 #include <limits>
 
+#include "host/update/TrustedKeys.h"
 #include "host/update/UpdateInfo.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramDir.h"
@@ -41,7 +42,7 @@ bool CUpgradeRunner::DownloadFile(int row, const UpgradeFile& file) {
     const QString part = target + QStringLiteral(".part");
     const QString backup = target + QStringLiteral(".ov");
     QFile::remove(part);
-    if (!Fetch(row, file.source, part)) {
+    if (!Fetch(row, file.source, part) || !IsSigned(file.source, part)) {
         QFile::remove(part);
         return false;
     }
@@ -57,6 +58,27 @@ bool CUpgradeRunner::DownloadFile(int row, const UpgradeFile& file) {
         return false;
     }
     QFile::remove(backup);
+    return true;
+}
+
+bool CUpgradeRunner::IsSigned(const QString& source, const QString& partPath) {
+    QByteArray signatureText;
+    QString why;
+    if (m_stop || !platform::GetBounded(m_http, SignatureUrl(source), DownloadOptions(),
+                                        kMaxSignatureBytes, &signatureText, &why)) {
+        qWarning() << "no signature for" << source << ":" << why;
+        return false;
+    }
+    QFile file(partPath);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const qint64 size = file.size();
+    // Checked as it lies on disk, the bytes the rename will make the plug-in.
+    const uchar* bytes = size > 0 ? file.map(0, size) : nullptr;
+    if (size > 0 && !bytes) return false;
+    if (!IsSignedByTrustedKey(QByteArrayView(bytes, size), signatureText, &why)) {
+        qWarning() << "download" << source << "refused:" << why;
+        return false;
+    }
     return true;
 }
 

@@ -3,7 +3,8 @@
 // through a function called on the worker thread, and copies what it needs.
 //
 // Each file is downloaded beside its target (target + ".part") and renamed
-// into place only once every announced byte is on disk; the previous file is
+// into place only once every announced byte is on disk and its signature
+// (source + ".minisig", by a trusted key) holds for those bytes; the previous file is
 // moved to target + ".ov" for that moment and deleted afterwards. A failed or
 // interrupted download never leaves a partial library under the plug-in's
 // name (it would be loaded at the next start), and the previous file stays.
@@ -54,6 +55,7 @@ public:
 
 private:
     bool Fetch(int row, const QString& source, const QString& partPath);
+    bool IsSigned(const QString& source, const QString& partPath);
 
     platform::HttpClient& m_http;
     ProgressFn m_progress;

@@ -173,9 +173,14 @@ void CShareSetterDlg::LoadShares() {
     if (!settings) return;
     int count = 0;
     settings->GetInt(kCountKey, count, 0);
+    // The count is text anyone can edit: the list ends at the first missing
+    // key (a line break never reads back from the file, so it marks one), or
+    // a huge count would hold the window back while rows pile up.
+    const QString missing = QStringLiteral("\n");
     for (int i = 0; i < count; ++i) {
         QString value;
-        settings->GetString(ShareKey(i), value, QString());
+        settings->GetString(ShareKey(i), value, missing);
+        if (value == missing) break;
         const qsizetype star = value.indexOf(u'*');
         auto* entry = new ShareEntry;
         entry->shareName = star < 0 ? QString() : value.left(star);

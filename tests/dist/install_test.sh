@@ -25,6 +25,7 @@ id=org.vexmor.Vexmor
 for f in ToolDlls/VX_HostPatrol.so ToolDlls/VX_ShareSetter.so icons/$id.svg; do
     [ -f "$app/$f" ] || fail "missing $f"
 done
+[ -d "$app/keys" ] || fail "no keys folder"
 for f in vx-arp vx-smblist vx_browser.so home/index.html; do
     if [ -e "$build/bin/$f" ]; then [ -e "$app/$f" ] || fail "missing $f"; fi
 done

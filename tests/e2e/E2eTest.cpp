@@ -12,6 +12,7 @@
 
 #include "e2e/E2eSession.h"
 #include "lab/LabSupport.h"
+#include "support/FakePublisher.h"
 
 using vx::e2e::Desktop;
 using vx::e2e::Program;
@@ -332,10 +333,16 @@ private slots:
         vx::e2e::FileServer server;
         QVERIFY(server.Start());
         const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(server.Port());
+        // Signed by a publisher whose key exists for this test only.
+        FakePublisher publisher;
+        QVERIFY(publisher.IsReady());
+        const QByteArray page = "::BEGIN::VX_HostPatrol.so*1.72*1.0.0.9*" +
+                                QByteArray::number(plugin.size() / 1024) + "KB*" +
+                                base.toLatin1() + "VX_HostPatrol.so*e2e release#::END::";
         server.Serve("/VX_HostPatrol.so", plugin);
-        server.Serve("/update.txt", "::BEGIN::VX_HostPatrol.so*1.72*1.0.0.9*" +
-                                        QByteArray::number(plugin.size() / 1024) + "KB*" +
-                                        base.toLatin1() + "VX_HostPatrol.so*e2e release#::END::");
+        server.Serve("/VX_HostPatrol.so.minisig", publisher.Sign(plugin));
+        server.Serve("/update.txt", page);
+        server.Serve("/update.txt.minisig", publisher.Sign(page));
         auto patrolVersion = [](Program& p) {
             for (const QJsonValue& row : p.Rows("173/1002")) {
                 const QJsonArray cells = row.toObject().value("cells").toArray();
@@ -346,6 +353,7 @@ private slots:
         };
 
         LAUNCH(program, true);
+        QVERIFY(publisher.TrustIn(program->Dir()));
         QVERIFY(OpenModal(*program, "action " + kToolbar + " 32783", "173"));
         QCOMPARE(patrolVersion(*program), QStringLiteral("1.0.0.1"));
         QVERIFY(program->Ok("close 173"));

@@ -47,7 +47,11 @@ public:
     }
     QByteArray LastRequest() const {
         std::lock_guard lock(m_mutex);
-        return m_lastRequest;
+        return m_requests.value(m_requests.size() - 1);
+    }
+    QByteArrayList Requests() const {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
     }
 
     // An answer of `status` whose header announces `length` (-1: the body's
@@ -75,7 +79,7 @@ private:
                 request.append(buf, n);
             }
             std::unique_lock lock(m_mutex);
-            m_lastRequest = request;
+            m_requests << request;
             const QByteArray response =
                 m_routes.value(request.split(' ').value(1), Answer("<html>404</html>", 404));
             lock.unlock();
@@ -93,5 +97,5 @@ private:
     std::thread m_thread;
     mutable std::mutex m_mutex;
     QHash<QByteArray, QByteArray> m_routes;  // guarded by m_mutex
-    QByteArray m_lastRequest;                // guarded by m_mutex
+    QByteArrayList m_requests;               // guarded by m_mutex
 };

@@ -179,17 +179,18 @@ private slots:
         QVERIFY(m_boxes.isEmpty());
     }
 
-    // "禁用组件" is searched for each file name as a case-sensitive substring.
-    void disabledListIsSubstringSearch_data() {
+    // "禁用组件" lists whole names, case-sensitively: no name hides inside another.
+    void disabledListMatchesWholeNames_data() {
         QTest::addColumn<QString>("disabled");
         QTest::addColumn<QStringList>("loaded");
         const QStringList all{"a.so", "vx_a.so", "VX_A.so"};
         QTest::newRow("empty") << "" << all;
-        QTest::newRow("one listed also hides its tail") << "vx_a.so;" << QStringList{"VX_A.so"};
+        QTest::newRow("one listed, not its tail") << "vx_a.so;" << QStringList{"a.so", "VX_A.so"};
         QTest::newRow("other case only") << "VX_A.so;" << QStringList{"a.so", "vx_a.so"};
-        QTest::newRow("no separator needed") << "xxa.soyy" << QStringList{"vx_a.so", "VX_A.so"};
+        QTest::newRow("inside a longer name") << "vx_vx_a.so;xxa.soyy;" << all;
+        QTest::newRow("last name without its ;") << "b.so;a.so" << QStringList{"vx_a.so", "VX_A.so"};
     }
-    void disabledListIsSubstringSearch() {
+    void disabledListMatchesWholeNames() {
         QFETCH(QString, disabled);
         QFETCH(QStringList, loaded);
         FakeProgramDir dir;

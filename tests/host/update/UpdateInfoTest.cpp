@@ -48,6 +48,10 @@ private slots:
             << "::BEGIN::*1*2*3*u*r#../x.so*1*2*3*u*r#d/x.so*1*2*3*u*r#d\\x.so*1*2*3*u*r#"
                "..*1*2*3*u*r#\r\nx.so*1*2*3*u*r#ok.so*1*2*3*u*r#::END::"
             << true << QStringList{"ok.so|1|2|3|u|r"};
+        QTest::newRow("control characters in any field dropped")
+            << "::BEGIN::a.so*1.72\t*2*3*u*r#b.so*1*2\n*3*u*r#c.so*1*2*3\x7f*u*r#"
+               "d.so*1*2*3*http://h/d.so\r\n[更新文件0]*r#e.so*1*2*3*u*r\x01#ok.so*1*2*3*u*r#::END::"
+            << true << QStringList{"ok.so|1|2|3|u|r"};
     }
     void parsesPage() {
         QFETCH(QString, page);

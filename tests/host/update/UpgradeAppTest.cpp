@@ -18,6 +18,7 @@
 #include "platform/MessageBox.h"
 #include "support/FakeHttpServer.h"
 #include "support/FakeProgramDir.h"
+#include "support/FakePublisher.h"
 
 namespace {
 
@@ -50,24 +51,33 @@ private slots:
         vx::platform::SetMessageBoxInterceptor([this](const QString& t) { m_boxes << t; });
     }
 
+    // The page names the file in lower case; installed, it may be spelt
+    // otherwise, and is replaced all the same rather than joined by a copy.
     void upgradesAtTheNextStart_data() {
         QTest::addColumn<bool>("serverDies");
+        QTest::addColumn<QString>("installedAs");
         QTest::addColumn<QString>("version");
-        QTest::newRow("whole download") << false << "1.0.0.2";
-        QTest::newRow("server dies mid-download") << true << "1.0.0.1";
+        QTest::newRow("whole download") << false << "vx_fx.so" << "1.0.0.2";
+        QTest::newRow("installed in other case") << false << "VX_FX.so" << "1.0.0.2";
+        QTest::newRow("server dies mid-download") << true << "vx_fx.so" << "1.0.0.1";
     }
     void upgradesAtTheNextStart() {
         QFETCH(bool, serverDies);
+        QFETCH(QString, installedAs);
         QFETCH(QString, version);
         FakeProgramDir dir;
         FakeHttpServer server;
-        QVERIFY(dir.AddFixture("version1", "fx_version1.so", "vx_fx.so"));
+        FakePublisher publisher;
+        QVERIFY(publisher.TrustIn(dir.Path()));
+        QVERIFY(dir.AddFixture("version1", "fx_version1.so", installedAs));
         const QByteArray v2 = Fixture("version2", "fx_version2.so");
-        server.Set("/vexmor/update.htm",
-                   FakeHttpServer::Answer("::BEGIN::vx_fx.so*1.72*1.0.0.2*1MB*" +
-                                      server.Url("/vx_fx.so").toLatin1() + "*fix#::END::"));
+        const QByteArray page = "::BEGIN::vx_fx.so*1.72*1.0.0.2*1MB*" +
+                                server.Url("/vx_fx.so").toLatin1() + "*fix#::END::";
+        server.Set("/vexmor/update.htm", FakeHttpServer::Answer(page));
+        server.Set("/vexmor/update.htm.minisig", FakeHttpServer::Answer(publisher.Sign(page)));
         server.Set("/vx_fx.so", serverDies ? FakeHttpServer::Answer(v2.left(600), 200, v2.size())
                                            : FakeHttpServer::Answer(v2));
+        server.Set("/vx_fx.so.minisig", FakeHttpServer::Answer(publisher.Sign(v2)));
         m_boxes.clear();
         {
             vx::CVexmorApp app;
@@ -98,8 +108,9 @@ private slots:
         QCOMPARE(progress, QStringList{serverDies ? "更新失败" : "100.00%"});
         // The download was over before the library was loaded, and it works.
         const QStringList log = dir.ReadLog();
-        QVERIFY(log.value(0).startsWith("load vx_fx.so "));
-        QCOMPARE(log.value(1), QString("create 测试_vx_fx.so"));
+        QVERIFY(log.value(0).startsWith("load " + installedAs + " "));
+        QCOMPARE(log.value(1), "create 测试_" + installedAs);
+        QCOMPARE(QDir(dir.PluginDir()).entryList(QDir::Files), QStringList{installedAs});
 
         QString shown;
         WhenShown<vx::CComponentDlg>([&](vx::CComponentDlg* d) {

@@ -669,6 +669,13 @@ private slots:
         QTest::newRow("no end line") << QByteArray("docs\nmusic\n") << QStringList{};
         QTest::newRow("UTF-8 name") << QByteArray("\xe6\x96\x87\xe6\xa1\xa3\n.\n")
                                     << QStringList{QStringLiteral("文档")};
+        // Names are the server's text: no control or reordering character
+        // reaches a list, a notice or the log.
+        QTest::newRow("controls and overrides dropped")
+            << QByteArray("do\x1b[2Jcs\nfoo\xe2\x80\xaegpj.exe\n\x07\xe2\x80\x8f\n.\n")
+            << QStringList{"do[2Jcs", "foogpj.exe"};
+        QTest::newRow("administrative name in disguise")
+            << QByteArray("admin$\xe2\x81\xa6\nc$\x7f\npublic\n.\n") << QStringList{"public"};
     }
     void listerOutput() {
         QFETCH(QByteArray, output);

@@ -208,6 +208,14 @@ private slots:
         QTest::newRow("keys beyond the count are not read")
             << "[设置共享资源]\r\n共享资源数=1\r\n共享资源0=a*/x\r\n共享资源1=b*/y\r\n"
             << Rows{{"a", "/x", "无限制"}};
+        // A count far beyond the keys written would hold the window back
+        // while memory climbs: the list ends at the first missing key.
+        QTest::newRow("huge count, one key")
+            << "[设置共享资源]\r\n共享资源数=2000000000\r\n共享资源0=a*/x\r\n共享资源2=c*/z\r\n"
+            << Rows{{"a", "/x", "无限制"}};
+        QTest::newRow("an empty value is still a row")
+            << "[设置共享资源]\r\n共享资源数=9\r\n共享资源0=\r\n共享资源1=b*/y\r\n"
+            << Rows{{"", "", "无限制"}, {"b", "/y", "无限制"}};
     }
     void loadShares() {
         QFETCH(QString, ini);
