@@ -2,20 +2,19 @@
 
 #include <QFile>
 
-#include <dirent.h>
 #include <dlfcn.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
-#include <vector>
+#include <cstring>
+#include <optional>
 
 #include "platform/AsciiCase.h"
 #include "platform/ElfCheck.h"
 #include "platform/MessageBox.h"
+#include "platform/PluginFiles.h"
 #include "platform/ProfileFile.h"
-#include "platform/ProgramDir.h"
 
 // Quiet unless asked for (QT_LOGGING_RULES="vx.tools.debug=true").
 Q_LOGGING_CATEGORY(lcTools, "vx.tools", QtInfoMsg)
@@ -85,38 +84,29 @@ void CToolManager::CreateTools(ToolHostContext* context) {
 void CToolManager::LoadPlugins() {
     const QString disabled = ProfileFile::Settings().GetString(kComponentSection, kDisabledKey,
                                                                QString(), kDisabledBuffer);
-    const QByteArray dir =
-        QFile::encodeName(platform::GetProgramDir() + QStringLiteral("ToolDlls"));
-    CurrentDirSwitch cwd(dir);
-
-    DIR* d = ::opendir(dir.constData());
-    if (!d) {
-        qCDebug(lcTools) << "no plug-in folder" << dir << ":" << strerror(errno);
-        return;
-    }
-    // Collected first so that nothing a plug-in does while loading can disturb the listing.
-    std::vector<QByteArray> names;
-    while (dirent* ent = ::readdir(d)) names.emplace_back(ent->d_name);
-    ::closedir(d);
-
-    for (const QByteArray& raw : names) {
-        if (raw == "." || raw == "..") continue;
-        const QByteArray path = dir + '/' + raw;
-        // Only regular files: a directory is skipped as it always was, and a
-        // FIFO or device named like a library would block or worse in dlopen.
-        struct stat st {};
-        if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        const QString name = QFile::decodeName(raw);
-        if (!AsciiLower(name).endsWith(QStringLiteral(".so"))) {
-            qCDebug(lcTools) << "skipped" << name << ": not a .so file";
+    // Listed whole first, so that nothing a plug-in does while loading can
+    // disturb the listing.
+    const QList<platform::PluginFile> files = platform::ListPluginFiles();
+    std::optional<CurrentDirSwitch> cwd;
+    QString cwdFolder;
+    for (const platform::PluginFile& file : files) {
+        if (!AsciiLower(file.name).endsWith(QStringLiteral(".so"))) {
+            qCDebug(lcTools) << "skipped" << file.name << ": not a .so file";
             continue;
         }
         // A plain substring test: every file whose whole name occurs in the list is off.
-        if (disabled.contains(name, Qt::CaseSensitive)) {
-            qCDebug(lcTools) << "skipped" << name << ": disabled";
+        if (disabled.contains(file.name, Qt::CaseSensitive)) {
+            qCDebug(lcTools) << "skipped" << file.name << ": disabled";
             continue;
         }
-        LoadLibrary(QFile::decodeName(path));
+        // Each library loads with its own folder current.
+        const QString folder = file.path.chopped(file.name.size());
+        if (!cwd || folder != cwdFolder) {
+            cwd.reset();
+            cwd.emplace(QFile::encodeName(folder));
+            cwdFolder = folder;
+        }
+        LoadLibrary(file.path);
     }
 }
 

@@ -1,9 +1,8 @@
 #include "host/update/UpdateChecker.h"
 
-#include <QDir>
 #include <QDebug>
-#include <QFileInfo>
 
+#include "platform/PluginFiles.h"
 #include "platform/ProgramDir.h"
 #include "platform/VersionInfo.h"
 
@@ -41,15 +40,14 @@ bool CUpdateChecker::HttpGetText(const QString& url, QByteArray* text) {
 }
 
 void CUpdateChecker::ScanComponents(QList<ComponentRecord>& out) {
-    const QDir dir(platform::GetProgramDir() + QStringLiteral("ToolDlls"));
-    // Files only, as listed ("." and ".." and folders are not components).
-    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Unsorted);
-    for (const QFileInfo& file : files) {
-        const QString name = AsciiLower(file.fileName());
+    // Files only, as listed ("." and ".." and folders are not components);
+    // with per-user folders, the copies that load.
+    for (const platform::PluginFile& file : platform::ListPluginFiles()) {
+        const QString name = AsciiLower(file.name);
         if (!name.endsWith(QStringLiteral(".so"))) continue;
         ComponentRecord record;
         record.fileName = name;
-        record.oldVersion = GetFileVersionText(file.filePath());
+        record.oldVersion = GetFileVersionText(file.path);
         out.append(record);
     }
 }
@@ -71,7 +69,7 @@ bool CUpdateChecker::CheckUpdates(const QString& url, QList<ComponentRecord>& ou
     QList<ComponentRecord> entries;
     if (!ParseUpdatePage(page, &entries)) return false;
 
-    const QString toolDir = platform::GetProgramDir() + QStringLiteral("ToolDlls/");
+    const QString toolDir = platform::WritablePluginDir();
     for (ComponentRecord& entry : entries) {
         const int found = FindComponent(installed, entry.fileName);
         if (found < 0) {

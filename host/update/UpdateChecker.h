@@ -34,13 +34,14 @@ public:
     bool HttpGetText(const QString& url, QByteArray* text);
 
     // The libraries in ToolDlls (regular files whose lower-cased name ends
-    // in ".so"): lower-cased file name and installed version.
+    // in ".so"; with per-user folders the copies that load): lower-cased file
+    // name and installed version.
     static void ScanComponents(QList<ComponentRecord>& out);
     // The file's FileVersion as dotted text, "0.0.0.0" without a version block.
     static QString GetFileVersionText(const QString& path);
 
     // True when the page was fetched and valid; `out` then holds the entries
-    // to offer, "新增" or "替换", targets under ToolDlls.
+    // to offer, "新增" or "替换", targets under the writable ToolDlls.
     bool CheckUpdates(const QString& url, QList<ComponentRecord>& out);
 
 private:

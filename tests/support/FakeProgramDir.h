@@ -22,6 +22,17 @@ inline QStringList LinesStartingWith(const QStringList& lines, const QString& pr
     return out;
 }
 
+// The bytes of a file; "<none>" when it cannot be read.
+inline QByteArray ReadFileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+// The bytes of fixture `folder`/`file`.
+inline QByteArray FixtureBytes(const QString& folder, const QString& file) {
+    return ReadFileBytes(QStringLiteral(VX_FIXTURE_DIR "/") + folder + '/' + file);
+}
+
 class FakeProgramDir {
 public:
     FakeProgramDir() {
@@ -41,10 +52,12 @@ public:
     QString IniPath() const { return Path() + QStringLiteral("Vexmor.ini"); }
     QString LogPath() const { return m_dir.path() + QStringLiteral("/fixture.log"); }
 
-    // Copies fixture `folder`/`file` into ToolDlls, as `as` if given.
-    bool AddFixture(const QString& folder, const QString& file, const QString& as = {}) const {
+    // Copies fixture `folder`/`file` into ToolDlls (or the folder `into`), as
+    // `as` if given.
+    bool AddFixture(const QString& folder, const QString& file, const QString& as = {},
+                    const QString& into = {}) const {
         return QFile::copy(QStringLiteral(VX_FIXTURE_DIR "/") + folder + '/' + file,
-                           PluginDir() + (as.isEmpty() ? file : as));
+                           (into.isEmpty() ? PluginDir() : into) + (as.isEmpty() ? file : as));
     }
     // Every file of fixture folder `folder`.
     bool AddFixtureFolder(const QString& folder) const {

@@ -3,6 +3,7 @@
 // routing, and the order of teardown.
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -11,10 +12,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support/FakeProgramDir.h"
 #include "host/tools/ToolManager.h"
 #include "platform/ElfCheck.h"
 #include "platform/MessageBox.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramDir.h"
+#include "support/FakeProgramDir.h"
 
 using Manager = vx::CToolManager;
 
@@ -214,6 +217,54 @@ private slots:
         QCOMPARE(loads.size(), 1);
         QCOMPARE(QDir(loads[0].section(" cwd ", 1)).canonicalPath(),
                  QDir(dir.PluginDir()).canonicalPath());
+    }
+
+    // With per-user folders both ToolDlls load, a user's file hiding the
+    // program's file of the same name in any case; each loads with its own
+    // folder current, and "禁用组件" applies to either.
+    void loadsUserCopiesOverProgramCopies_data() {
+        QTest::addColumn<QString>("disabled");
+        QTest::addColumn<QStringList>("loaded");  // "name folder"
+        QTest::newRow("none disabled")
+            << "" << QStringList{"vx_a.so program", "vx_b.so user", "vx_c.so user"};
+        QTest::newRow("user copy disabled")
+            << "vx_b.so;" << QStringList{"vx_a.so program", "vx_c.so user"};
+        QTest::newRow("hidden copy disabled")
+            << "VX_B.so;" << QStringList{"vx_a.so program", "vx_b.so user", "vx_c.so user"};
+    }
+    void loadsUserCopiesOverProgramCopies() {
+        QFETCH(QString, disabled);
+        QFETCH(QStringList, loaded);
+        FakeProgramDir dir;
+        QTemporaryDir data;
+        const QString user = data.path() + "/vexmor/ToolDlls/";
+        QVERIFY(QDir().mkpath(user));
+        QFile marker(dir.Path() + vx::platform::kPerUserMarker);
+        QVERIFY(marker.open(QIODevice::WriteOnly));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(data.path()));
+        QVERIFY(QDir().mkpath(data.path() + "/vexmor"));
+        vx::platform::ProfileFile(data.path() + "/vexmor/Vexmor.ini")
+            .WriteString("组件管理", "禁用组件", disabled);
+        for (const char* as : {"vx_a.so", "VX_B.so"})
+            QVERIFY(dir.AddFixture("named", "fx_named.so", as));
+        for (const char* as : {"vx_b.so", "vx_c.so"})
+            QVERIFY(dir.AddFixture("named", "fx_named.so", as, user));
+        {
+            Manager m;
+            m.CreateTools(&m_context);
+        }
+        qunsetenv("XDG_DATA_HOME");
+        qunsetenv("XDG_CONFIG_HOME");
+        QStringList got;
+        for (const QString& l : LinesStartingWith(dir.ReadLog(), "load ")) {
+            const QString folder = QDir(l.section(" cwd ", 1)).canonicalPath();
+            got << l.section(' ', 1, 1) + (folder == QDir(user).canonicalPath() ? " user"
+                                           : folder == QDir(dir.PluginDir()).canonicalPath()
+                                               ? " program"
+                                               : " elsewhere");
+        }
+        QCOMPARE(Sorted(got), loaded);
     }
 
     // "工具显示" values: order before the first comma, visible after it, atoi
