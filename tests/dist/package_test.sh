@@ -6,7 +6,9 @@
 # user and as root (each in a network namespace of its own, so nothing it
 # does reaches a network), checks that each wrote its settings into its own
 # home and nothing under /usr, then purges it and checks nothing is left.
-# Root only, on a machine where vexmor is not installed (CI).
+# Root only, on a machine where vexmor is not installed (CI). With
+# VX_PACKAGE_REUSE=1 a package already built in WORK_DIR is checked again
+# without a new build.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
 work=${1:-/tmp/vexmor-package}
@@ -33,21 +35,25 @@ cleanup() {
 }
 trap cleanup EXIT
 
-step "build vexmor $version"
-# A copy of the tracked and new files, at a fixed path so that ccache
-# recognises a rebuild; dpkg-buildpackage puts its results beside it.
-tree="$work/vexmor-$version"
-rm -rf "$work"
-mkdir -p "$tree"
-(cd "$src" && git ls-files -z -co --exclude-standard |
-    tar --null --ignore-failed-read -T - -cf -) | tar -xf - -C "$tree"
-export DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS:-parallel=$(nproc)}
-if ! (cd "$tree" && nice dpkg-buildpackage -us -uc -b) >"$work/build.log" 2>&1; then
-    tail -n 60 "$work/build.log"
-    fail "dpkg-buildpackage (whole log: $work/build.log)"
-fi
 deb="$work/vexmor_${version}_$(dpkg --print-architecture).deb"
-[ -f "$deb" ] || fail "no $deb"
+if [ "${VX_PACKAGE_REUSE:-0}" = 1 ] && [ -f "$deb" ]; then
+    step "reusing $deb"
+else
+    step "build vexmor $version"
+    # A copy of the tracked and new files, at a fixed path so that ccache
+    # recognises a rebuild; dpkg-buildpackage puts its results beside it.
+    tree="$work/vexmor-$version"
+    rm -rf "$work"
+    mkdir -p "$tree"
+    (cd "$src" && git ls-files -z -co --exclude-standard |
+        tar --null --ignore-failed-read -T - -cf -) | tar -xf - -C "$tree"
+    export DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS:-parallel=$(nproc)}
+    if ! (cd "$tree" && nice dpkg-buildpackage -us -uc -b) >"$work/build.log" 2>&1; then
+        tail -n 60 "$work/build.log"
+        fail "dpkg-buildpackage (whole log: $work/build.log)"
+    fi
+    [ -f "$deb" ] || fail "no $deb"
+fi
 
 step lintian
 # Every warning left is overridden, with its reason, in debian/.
