@@ -86,3 +86,25 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// A program folder shared by every user (it holds the per-user marker, so the
+// choice holds for root too) and one user's XDG folders in a temporary folder.
+class FakeSharedProgramDir : public FakeProgramDir {
+public:
+    FakeSharedProgramDir() {
+        QFile(Path() + QStringLiteral("per-user-data")).open(QIODevice::WriteOnly);
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path() + "/config"));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.path() + "/data"));
+        QDir().mkpath(UserPluginDir());
+        QDir().mkpath(m_home.path() + "/config/vexmor");
+    }
+    ~FakeSharedProgramDir() {
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DATA_HOME");
+    }
+    QString UserPluginDir() const { return m_home.path() + "/data/vexmor/ToolDlls/"; }
+    QString UserIniPath() const { return m_home.path() + "/config/vexmor/Vexmor.ini"; }
+
+private:
+    QTemporaryDir m_home;
+};

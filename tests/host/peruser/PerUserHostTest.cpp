@@ -16,32 +16,9 @@
 
 namespace {
 
-// A shared program folder and one user's folders beside it.
-class FakeUserInstall : public FakeProgramDir {
-public:
-    FakeUserInstall() {
-        QFile marker(Path() + vx::platform::kPerUserMarker);
-        marker.open(QIODevice::WriteOnly);
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path() + "/config"));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.path() + "/data"));
-        QDir().mkpath(UserPluginDir());
-        QDir().mkpath(m_home.path() + "/config/vexmor");
-    }
-    ~FakeUserInstall() {
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("XDG_DATA_HOME");
-    }
-    QString UserPluginDir() const { return m_home.path() + "/data/vexmor/ToolDlls/"; }
-    vx::platform::ProfileFile UserIni() const {
-        return vx::platform::ProfileFile(m_home.path() + "/config/vexmor/Vexmor.ini");
-    }
-    bool AddUserFixture(const QString& folder, const QString& file, const QString& as) const {
-        return AddFixture(folder, file, as, UserPluginDir());
-    }
-
-private:
-    QTemporaryDir m_home;
-};
+vx::platform::ProfileFile UserIni(const FakeSharedProgramDir& dir) {
+    return vx::platform::ProfileFile(dir.UserIniPath());
+}
 
 }  // namespace
 
@@ -60,48 +37,46 @@ private slots:
         QTest::addColumn<QString>("disabledBefore");
         QTest::addColumn<QStringList>("deleted");
         QTest::addColumn<QString>("disabledAfter");
-        QTest::newRow("program copy") << "vx_a.so;"
-                                      << "" << QStringList{} << "vx_a.so;";
-        QTest::newRow("user copy only") << "vx_c.so;"
-                                        << "" << QStringList{"vx_c.so"} << "";
+        QTest::newRow("program copy") << "vx_a.so;" << QString() << QStringList{} << "vx_a.so;";
+        QTest::newRow("user copy only")
+            << "vx_c.so;" << QString() << QStringList{"vx_c.so"} << QString();
         QTest::newRow("user copy over a program copy")
-            << "vx_b.so;"
-            << "" << QStringList{"vx_b.so"} << "VX_B.so;";
+            << "vx_b.so;" << QString() << QStringList{"vx_b.so"} << "VX_B.so;";
         QTest::newRow("other case, already disabled")
             << "VX_A.SO;"
             << "x;vx_a.so;" << QStringList{} << "x;vx_a.so;";
-        QTest::newRow("not a plain name") << "../vx_a.so;"
-                                          << "" << QStringList{} << "";
+        QTest::newRow("not a plain name")
+            << "../vx_a.so;" << QString() << QStringList{} << QString();
     }
     void uninstallDisablesProgramCopies() {
         QFETCH(QString, uninstall);
         QFETCH(QString, disabledBefore);
         QFETCH(QStringList, deleted);
         QFETCH(QString, disabledAfter);
-        FakeUserInstall dir;
+        FakeSharedProgramDir dir;
         QVERIFY(dir.AddFixture("named", "fx_named.so", "vx_a.so"));
         QVERIFY(dir.AddFixture("named", "fx_named.so", "VX_B.so"));
-        QVERIFY(dir.AddUserFixture("named", "fx_named.so", "vx_b.so"));
-        QVERIFY(dir.AddUserFixture("named", "fx_named.so", "vx_c.so"));
-        dir.UserIni().WriteString("组件管理", "卸载组件", uninstall);
-        dir.UserIni().WriteString("组件管理", "禁用组件", disabledBefore);
+        QVERIFY(dir.AddFixture("named", "fx_named.so", "vx_b.so", dir.UserPluginDir()));
+        QVERIFY(dir.AddFixture("named", "fx_named.so", "vx_c.so", dir.UserPluginDir()));
+        UserIni(dir).WriteString("组件管理", "卸载组件", uninstall);
+        UserIni(dir).WriteString("组件管理", "禁用组件", disabledBefore);
 
         QCOMPARE(vx::CVexmorApp::DeleteUninstalledComponents(), deleted);
         for (const char* f : {"vx_b.so", "vx_c.so"})
             QCOMPARE(QFile::exists(dir.UserPluginDir() + f), !deleted.contains(f));
         QVERIFY(QFile::exists(dir.PluginDir() + "vx_a.so"));
         QVERIFY(QFile::exists(dir.PluginDir() + "VX_B.so"));
-        QCOMPARE(dir.UserIni().GetString("组件管理", "禁用组件", "", 1024), disabledAfter);
-        QCOMPARE(dir.UserIni().GetString("组件管理", "卸载组件", "?", 1024), QString(""));
+        QCOMPARE(UserIni(dir).GetString("组件管理", "禁用组件", "", 1024), disabledAfter);
+        QCOMPARE(UserIni(dir).GetString("组件管理", "卸载组件", "?", 1024), QString(""));
         QVERIFY(!QFile::exists(dir.IniPath()));
     }
 
     // The list shows the copies that load, and from where.
     void componentListShowsOrigin() {
-        FakeUserInstall dir;
+        FakeSharedProgramDir dir;
         QVERIFY(dir.AddFixture("version1", "fx_version1.so", "vx_fx.so"));
         QVERIFY(dir.AddFixture("version1", "fx_version1.so", "vx_sys.so"));
-        QVERIFY(dir.AddUserFixture("version2", "fx_version2.so", "VX_FX.so"));
+        QVERIFY(dir.AddFixture("version2", "fx_version2.so", "VX_FX.so", dir.UserPluginDir()));
         vx::CComponentDlg dlg;
         QStringList rows;
         for (int i = 0; i < dlg.List()->topLevelItemCount(); ++i) {
@@ -116,7 +91,7 @@ private slots:
     // The check compares with the copy that loads, every target lies in the
     // user's folder, and the download lands there beside the program's copy.
     void upgradeLandsInUserFolder() {
-        FakeUserInstall dir;
+        FakeSharedProgramDir dir;
         QVERIFY(dir.AddFixture("version1", "fx_version1.so", "vx_fx.so"));
         const QByteArray v2 = FixtureBytes("version2", "fx_version2.so");
         m_server.Set("/page", FakeHttpServer::Answer(

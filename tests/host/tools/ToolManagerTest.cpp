@@ -3,7 +3,6 @@
 // routing, and the order of teardown.
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -16,7 +15,6 @@
 #include "platform/ElfCheck.h"
 #include "platform/MessageBox.h"
 #include "platform/ProfileFile.h"
-#include "platform/ProgramDir.h"
 #include "support/FakeProgramDir.h"
 
 using Manager = vx::CToolManager;
@@ -235,34 +233,21 @@ private slots:
     void loadsUserCopiesOverProgramCopies() {
         QFETCH(QString, disabled);
         QFETCH(QStringList, loaded);
-        FakeProgramDir dir;
-        QTemporaryDir data;
-        const QString user = data.path() + "/vexmor/ToolDlls/";
-        QVERIFY(QDir().mkpath(user));
-        QFile marker(dir.Path() + vx::platform::kPerUserMarker);
-        QVERIFY(marker.open(QIODevice::WriteOnly));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(data.path()));
-        QVERIFY(QDir().mkpath(data.path() + "/vexmor"));
-        vx::platform::ProfileFile(data.path() + "/vexmor/Vexmor.ini")
-            .WriteString("组件管理", "禁用组件", disabled);
+        FakeSharedProgramDir dir;
+        vx::platform::ProfileFile(dir.UserIniPath()).WriteString("组件管理", "禁用组件", disabled);
         for (const char* as : {"vx_a.so", "VX_B.so"})
             QVERIFY(dir.AddFixture("named", "fx_named.so", as));
         for (const char* as : {"vx_b.so", "vx_c.so"})
-            QVERIFY(dir.AddFixture("named", "fx_named.so", as, user));
+            QVERIFY(dir.AddFixture("named", "fx_named.so", as, dir.UserPluginDir()));
         {
             Manager m;
             m.CreateTools(&m_context);
         }
-        qunsetenv("XDG_DATA_HOME");
-        qunsetenv("XDG_CONFIG_HOME");
+        const QString user = QDir(dir.UserPluginDir()).canonicalPath();
         QStringList got;
         for (const QString& l : LinesStartingWith(dir.ReadLog(), "load ")) {
             const QString folder = QDir(l.section(" cwd ", 1)).canonicalPath();
-            got << l.section(' ', 1, 1) + (folder == QDir(user).canonicalPath() ? " user"
-                                           : folder == QDir(dir.PluginDir()).canonicalPath()
-                                               ? " program"
-                                               : " elsewhere");
+            got << l.section(' ', 1, 1) + (folder == user ? " user" : " program");
         }
         QCOMPARE(Sorted(got), loaded);
     }
