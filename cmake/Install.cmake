@@ -10,6 +10,11 @@
 #   <prefix>/share/metainfo/org.vexmor.Vexmor.metainfo.xml
 #   <prefix>/share/icons/hicolor/scalable/apps/org.vexmor.Vexmor.svg
 #
+# -DVX_PER_USER_DATA=ON (system-wide installs, the Debian package) adds the
+# marker file per-user-data to the portable folder: every user, root included,
+# then keeps settings, data and plug-ins of their own in their XDG folders
+# (platform/ProgramDir.h).
+#
 # The ARP helper needs cap_net_raw to send raw ARP as an ordinary user. The
 # install gives it when run as root without DESTDIR; otherwise it prints the
 # one command that does.
@@ -40,6 +45,10 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/host/res/home)
 endif()
 install(FILES ${VX_DIST_DIR}/${VX_APP_ID}.svg ${PROJECT_SOURCE_DIR}/host/res/icons/vexmor.png
         DESTINATION ${VX_INSTALL_APPDIR}/icons)
+option(VX_PER_USER_DATA "Install for every user: per-user settings, data and plug-ins" OFF)
+if(VX_PER_USER_DATA)
+  install(FILES ${VX_DIST_DIR}/per-user-data DESTINATION ${VX_INSTALL_APPDIR})
+endif()
 
 install(FILES ${VX_DIST_DIR}/${VX_APP_ID}.svg DESTINATION share/icons/hicolor/scalable/apps)
 configure_file(${VX_DIST_DIR}/${VX_APP_ID}.metainfo.xml

@@ -29,7 +29,7 @@ namespace vx::platform {
 class ProfileFile {
 public:
     explicit ProfileFile(QString path) : m_path(std::move(path)) {}
-    // The program's settings file, GetProgramDir() + "Vexmor.ini".
+    // The program's settings file, SettingsFilePath() (platform/ProgramDir.h).
     static ProfileFile Settings();
 
     const QString& path() const { return m_path; }

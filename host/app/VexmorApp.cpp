@@ -9,16 +9,23 @@
 #include "host/app/VexmorDoc.h"
 #include "host/frame/MainFrame.h"
 #include "host/update/UpdateHook.h"
+#include "host/tools/NameList.h"
+#include "platform/AsciiCase.h"
 #include "platform/MessageBox.h"
+#include "platform/PluginFiles.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramDir.h"
 
 namespace vx {
 namespace {
 
+using platform::AsciiLower;
+
 const QString kComponentSection = QStringLiteral("组件管理");
 const QString kUninstallKey = QStringLiteral("卸载组件");
+const QString kDisabledKey = QStringLiteral("禁用组件");
 constexpr int kUninstallBuffer = 1024;
+constexpr int kDisabledBuffer = 1024;
 constexpr int kNewDocumentCommand = 57600;
 
 // A name that can only mean a file directly inside ToolDlls. The list is a
@@ -61,13 +68,29 @@ QStringList CVexmorApp::DeleteUninstalledComponents() {
     platform::ProfileFile settings = platform::ProfileFile::Settings();
     const QString value =
         settings.GetString(kComponentSection, kUninstallKey, QString(), kUninstallBuffer);
-    const QString dir = platform::GetProgramDir() + QStringLiteral("ToolDlls/");
+    const QString dir = platform::WritablePluginDir();
+    // The program's own copies cannot go with per-user folders: they are
+    // disabled for this user instead, under their names as on disk.
+    QList<platform::PluginFile> shared;
+    if (platform::UsesPerUserFolders())
+        shared = platform::ListPluginFolder(platform::SystemPluginDir());
+    QString disabled;
     QStringList deleted;
     // Each name ends with ";"; whatever follows the last ";" is not a name.
     qsizetype from = 0;
     for (qsizetype semi; (semi = value.indexOf(';', from)) >= 0; from = semi + 1) {
         const QString name = value.mid(from, semi - from);
-        if (IsPlainFileName(name) && QFile::remove(dir + name)) deleted << name;
+        if (!IsPlainFileName(name)) continue;
+        if (QFile::remove(dir + name)) deleted << name;
+        for (const platform::PluginFile& file : shared)
+            if (AsciiLower(file.name) == AsciiLower(name)) disabled += file.name + u';';
+    }
+    if (!disabled.isEmpty()) {
+        QString list =
+            settings.GetString(kComponentSection, kDisabledKey, QString(), kDisabledBuffer);
+        for (const QString& name : disabled.split(u';', Qt::SkipEmptyParts))
+            if (!NameListContains(list, name)) list += name + u';';
+        settings.WriteString(kComponentSection, kDisabledKey, list);
     }
     settings.WriteString(kComponentSection, kUninstallKey, QString());
     return deleted;

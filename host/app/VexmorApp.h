@@ -36,7 +36,9 @@ public:
     static QString InstanceLockPath();
     // Deletes the ToolDlls files listed in "卸载组件" (each name ended by
     // ";") and empties the key. Only plain file names inside ToolDlls are
-    // deleted. Returns the names deleted.
+    // deleted. Returns the names deleted. With per-user folders only the
+    // user's ToolDlls is touched, and program copies of a listed name
+    // (ASCII letter case ignored) are added to "禁用组件" instead.
     static QStringList DeleteUninstalledComponents();
 
 private:

@@ -2,21 +2,17 @@
 
 #include <QFile>
 
-#include <dirent.h>
 #include <dlfcn.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <vector>
 
 #include "host/tools/NameList.h"
 #include "platform/AsciiCase.h"
 #include "platform/ElfCheck.h"
 #include "platform/MessageBox.h"
+#include "platform/PluginFiles.h"
 #include "platform/ProfileFile.h"
-#include "platform/ProgramDir.h"
 
 // Quiet unless asked for (QT_LOGGING_RULES="vx.tools.debug=true").
 Q_LOGGING_CATEGORY(lcTools, "vx.tools", QtInfoMsg)
@@ -67,37 +63,18 @@ void CToolManager::LoadPlugins() {
                                                                QString(), kDisabledBuffer);
     // A library that a plug-in needs is found beside it through the plug-in's
     // own run path ($ORIGIN, cmake/Vexmor.cmake); the current directory
-    // plays no part in the dynamic loader's search.
-    const QByteArray dir =
-        QFile::encodeName(platform::GetProgramDir() + QStringLiteral("ToolDlls"));
-
-    DIR* d = ::opendir(dir.constData());
-    if (!d) {
-        qCDebug(lcTools) << "no plug-in folder" << dir << ":" << strerror(errno);
-        return;
-    }
-    // Collected first so that nothing a plug-in does while loading can disturb the listing.
-    std::vector<QByteArray> names;
-    while (dirent* ent = ::readdir(d)) names.emplace_back(ent->d_name);
-    ::closedir(d);
-
-    for (const QByteArray& raw : names) {
-        if (raw == "." || raw == "..") continue;
-        const QByteArray path = dir + '/' + raw;
-        // Only regular files: a directory is skipped as it always was, and a
-        // FIFO or device named like a library would block or worse in dlopen.
-        struct stat st {};
-        if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        const QString name = QFile::decodeName(raw);
-        if (!AsciiLower(name).endsWith(QStringLiteral(".so"))) {
-            qCDebug(lcTools) << "skipped" << name << ": not a .so file";
+    // plays no part in the dynamic loader's search. Listed whole first, so
+    // that nothing a plug-in does while loading can disturb the listing.
+    for (const platform::PluginFile& file : platform::ListPluginFiles()) {
+        if (!AsciiLower(file.name).endsWith(QStringLiteral(".so"))) {
+            qCDebug(lcTools) << "skipped" << file.name << ": not a .so file";
             continue;
         }
-        if (NameListContains(disabled, name)) {
-            qCDebug(lcTools) << "skipped" << name << ": disabled";
+        if (NameListContains(disabled, file.name)) {
+            qCDebug(lcTools) << "skipped" << file.name << ": disabled";
             continue;
         }
-        LoadLibrary(QFile::decodeName(path));
+        LoadLibrary(file.path);
     }
 }
 

@@ -1,6 +1,7 @@
 // The tool manager: finds, loads and unloads the plug-in libraries in
-// ToolDlls, owns every tool of the run (plug-in tools and the host's link
-// tools), orders them for the tool list and routes tool messages.
+// ToolDlls (the program's, and the user's with per-user folders), owns every
+// tool of the run (plug-in tools and the host's link tools), orders them for
+// the tool list and routes tool messages.
 //
 // Teardown order is the point of this class: every tool is deleted through
 // its own destructor (so the module that allocated it frees it) before any

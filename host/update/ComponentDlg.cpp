@@ -1,7 +1,6 @@
 #include "host/update/ComponentDlg.h"
 
 #include <QCloseEvent>
-#include <QDir>
 #include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -13,6 +12,7 @@
 #include "host/update/UpdateInfo.h"
 #include "platform/MessageBox.h"
 #include "platform/Modal.h"
+#include "platform/PluginFiles.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramDir.h"
 #include "platform/VersionInfo.h"
@@ -26,6 +26,9 @@ const QString kUninstallKey = QStringLiteral("卸载组件");
 constexpr int kBuffer = 1024;
 const QString kEnabled = QStringLiteral("启用");
 const QString kDisabled = QStringLiteral("禁用");
+const QString kOrigin = QStringLiteral("来源");
+const QString kSystemCopy = QStringLiteral("系统");
+const QString kUserCopy = QStringLiteral("用户");
 
 QString Read(const QString& key) {
     return platform::ProfileFile::Settings().GetString(kSection, key, QString(), kBuffer);
@@ -42,11 +45,15 @@ CComponentDlg::CComponentDlg(QWidget* parent, CUpdateDlg::LogFn log)
     ApplyDialogTemplate(this, 173, QStringLiteral("组件管理"), 268, 177);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
-    m_list = MakeReportList(this, {{QStringLiteral("文件"), 100},
-                                   {QStringLiteral("描述"), 150},
-                                   {QStringLiteral("状态"), 60},
-                                   {QStringLiteral("版本号"), 80},
-                                   {QStringLiteral("作者"), 70}});
+    QList<QPair<QString, int>> columns{{QStringLiteral("文件"), 100},
+                                       {QStringLiteral("描述"), 150},
+                                       {QStringLiteral("状态"), 60},
+                                       {QStringLiteral("版本号"), 80},
+                                       {QStringLiteral("作者"), 70}};
+    // With per-user folders a sixth column says which folder each copy is from.
+    m_perUser = platform::UsesPerUserFolders();
+    if (m_perUser) columns.append({kOrigin, 50});
+    m_list = MakeReportList(this, columns);
     m_list->setGeometry(du::Rect(7, 7, 254, 144));
     QPushButton* check =
         MakeTemplateButton(this, 1004, QStringLiteral("检查更新"), du::Rect(107, 156, 50, 14));
@@ -63,19 +70,22 @@ CComponentDlg::CComponentDlg(QWidget* parent, CUpdateDlg::LogFn log)
 
 void CComponentDlg::Fill() {
     const QString disabled = Read(kDisabledKey);
-    const QDir dir(platform::GetProgramDir() + QStringLiteral("ToolDlls"));
-    for (const QFileInfo& file : dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Unsorted)) {
-        const QString name = file.fileName();
-        const QString lower = AsciiLower(name);
+    for (const platform::PluginFile& file : platform::ListPluginFiles()) {
+        const QString lower = AsciiLower(file.name);
         if (!lower.startsWith(QStringLiteral("vx_")) || !lower.endsWith(QStringLiteral(".so")))
             continue;
         QHash<QString, QString> block;
-        platform::ReadVersionStrings(file.filePath(),
-                                     QString::fromLatin1(platform::kVersionTranslation), &block);
-        new QTreeWidgetItem(m_list, {name, block.value(QStringLiteral("Comments")),
-                                     NameListContains(disabled, name) ? kDisabled : kEnabled,
-                                     NormaliseVersionText(block.value(QStringLiteral("FileVersion"))),
-                                     block.value(QStringLiteral("CompanyName"))});
+        platform::ReadVersionStrings(file.path, QString::fromLatin1(platform::kVersionTranslation),
+                                     &block);
+        auto* row = new QTreeWidgetItem(
+            m_list, {file.name, block.value(QStringLiteral("Comments")),
+                     NameListContains(disabled, file.name) ? kDisabled : kEnabled,
+                     NormaliseVersionText(block.value(QStringLiteral("FileVersion"))),
+                     block.value(QStringLiteral("CompanyName"))});
+        if (m_perUser) {
+            row->setText(5, file.user ? kUserCopy : kSystemCopy);
+            row->setToolTip(0, file.path);
+        }
     }
 }
 

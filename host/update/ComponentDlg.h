@@ -1,7 +1,9 @@
 // The component management dialog (173): the vx_ libraries in ToolDlls with
 // their version blocks; disable or enable one, mark one for removal, or open
 // the update dialog. It changes only the settings file: everything takes
-// effect at the next start.
+// effect at the next start. With per-user folders (platform/ProgramDir.h) it
+// lists the copies that load, each with its folder: "系统" or "用户"; removing
+// a program copy disables it for this user (CVexmorApp at the next start).
 #pragma once
 
 #include <QDialog>
@@ -41,6 +43,7 @@ private:
 
     QTreeWidget* m_list;  // 1002
     QPushButton* m_toggle;
+    bool m_perUser = false;  // per-user folders: the "来源" column is shown
     bool m_changed = false;
     bool m_rejecting = false;
     CUpdateDlg::LogFn m_log;

@@ -1,10 +1,9 @@
 #include "host/update/UpdateChecker.h"
 
-#include <QDir>
 #include <QDebug>
-#include <QFileInfo>
 
 #include "host/update/TrustedKeys.h"
+#include "platform/PluginFiles.h"
 #include "platform/ProgramDir.h"
 #include "platform/VersionInfo.h"
 
@@ -31,16 +30,17 @@ bool CUpdateChecker::HttpGetText(const QString& url, QByteArray* text, QString* 
 }
 
 void CUpdateChecker::ScanComponents(QList<ComponentRecord>& out) {
-    const QDir dir(platform::GetProgramDir() + QStringLiteral("ToolDlls"));
-    // Files only, as listed ("." and ".." and folders are not components).
-    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Unsorted);
-    for (const QFileInfo& file : files) {
-        const QString name = AsciiLower(file.fileName());
+    // Files only, as listed ("." and ".." and folders are not components);
+    // with per-user folders, the copies that load.
+    for (const platform::PluginFile& file : platform::ListPluginFiles()) {
+        const QString name = AsciiLower(file.name);
         if (!name.endsWith(QStringLiteral(".so"))) continue;
         ComponentRecord record;
         record.fileName = name;
-        record.target = file.filePath();
-        record.oldVersion = GetFileVersionText(file.filePath());
+        // Names differ by letter case here: a newer version replaces the
+        // file under its name on disk, in the folder updates are written to.
+        record.target = platform::WritablePluginDir() + file.name;
+        record.oldVersion = GetFileVersionText(file.path);
         out.append(record);
     }
 }
@@ -77,7 +77,7 @@ bool CUpdateChecker::CheckUpdates(const QString& url, QList<ComponentRecord>& ou
     if (!ParseUpdatePage(page, &entries))
         return fail(QStringLiteral("更新信息中没有::BEGIN::和::END::"));
 
-    const QString toolDir = platform::GetProgramDir() + QStringLiteral("ToolDlls/");
+    const QString toolDir = platform::WritablePluginDir();
     for (ComponentRecord& entry : entries) {
         const int found = FindComponent(installed, entry.fileName);
         if (found < 0) {

@@ -34,16 +34,17 @@ public:
     bool HttpGetText(const QString& url, QByteArray* text, QString* why = nullptr);
 
     // The libraries in ToolDlls (regular files whose lower-cased name ends
-    // in ".so"): lower-cased file name, installed version, and the path as
-    // on disk in `target`.
+    // in ".so"; with per-user folders the copies that load): lower-cased file
+    // name, installed version, and in `target` where a newer version goes:
+    // the writable ToolDlls, under the installed file's name as on disk.
     static void ScanComponents(QList<ComponentRecord>& out);
     // The file's FileVersion as dotted text, "0.0.0.0" without a version block.
     static QString GetFileVersionText(const QString& path);
 
     // True when the page was fetched, signed by a trusted key (the signature
     // is fetched from `url` + ".minisig") and valid; `out` then holds the
-    // entries to offer, "新增" or "替换", targets under ToolDlls. Otherwise
-    // `why` says what failed, for the output log.
+    // entries to offer, "新增" or "替换", targets under the writable ToolDlls.
+    // Otherwise `why` says what failed, for the output log.
     bool CheckUpdates(const QString& url, QList<ComponentRecord>& out, QString* why = nullptr);
 
 private:

@@ -27,7 +27,7 @@ struct ComponentRecord {
     QString newVersion;
     QString oldVersion;
     QString source;       // download URL
-    QString target;       // program directory + "ToolDlls/" + file name
+    QString target;       // writable plug-in folder + file name
     QString remarks;
 
     bool operator==(const ComponentRecord&) const = default;

@@ -21,12 +21,12 @@ platform::HttpOptions CUpgradeRunner::DownloadOptions() {
 }
 
 bool CUpgradeRunner::IsUpgradeTarget(const QString& target) {
-    const QString dir = platform::GetProgramDir() + QStringLiteral("ToolDlls/");
+    const QString dir = platform::WritablePluginDir();
     return target.startsWith(dir) && IsSafeComponentName(target.mid(dir.size()));
 }
 
 void CUpgradeRunner::RunUpgrade(const QList<UpgradeFile>& files) {
-    QDir().mkpath(platform::GetProgramDir() + QStringLiteral("ToolDlls"));
+    QDir().mkpath(platform::WritablePluginDir());
     for (int i = 0; i < files.size(); ++i) {
         if (m_stop) return;
         if (!IsUpgradeTarget(files[i].target) || !DownloadFile(i, files[i]))

@@ -22,7 +22,7 @@ namespace vx {
 
 struct UpgradeFile {
     QString source;  // download URL
-    QString target;  // full path in ToolDlls
+    QString target;  // full path in the writable ToolDlls
 };
 
 class CUpgradeRunner {
@@ -38,9 +38,9 @@ public:
     // slow link), but a transfer that stalls ends.
     static platform::HttpOptions DownloadOptions();
 
-    // Whether `target` names a file directly inside the program's ToolDlls
-    // with a name a page may use. The settings file is plain text anyone
-    // with the user's rights can edit; nothing outside ToolDlls is replaced.
+    // Whether `target` names a file directly inside the ToolDlls this user
+    // may change (platform::WritablePluginDir) with a name a page may use. The settings file is
+    // plain text anyone with the user's rights can edit; nothing outside ToolDlls is replaced.
     static bool IsUpgradeTarget(const QString& target);
 
     // Every file in order; then "更新文件数" is reset to 0, unless Stop came

@@ -1,5 +1,5 @@
 // The settings store of a plug-in: keys of one section of the shared
-// "Vexmor.ini" in the program directory. Each plug-in library compiles in its
+// "Vexmor.ini" (platform::SettingsFilePath). Each plug-in library compiles in its
 // own copy of this code (hidden symbols), so each has its own store and
 // section, apart from the host's and the other plug-ins'.
 //

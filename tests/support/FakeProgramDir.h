@@ -22,6 +22,17 @@ inline QStringList LinesStartingWith(const QStringList& lines, const QString& pr
     return out;
 }
 
+// The bytes of a file; "<none>" when it cannot be read.
+inline QByteArray ReadFileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+// The bytes of fixture `folder`/`file`.
+inline QByteArray FixtureBytes(const QString& folder, const QString& file) {
+    return ReadFileBytes(QStringLiteral(VX_FIXTURE_DIR "/") + folder + '/' + file);
+}
+
 class FakeProgramDir {
 public:
     FakeProgramDir() {
@@ -41,10 +52,12 @@ public:
     QString IniPath() const { return Path() + QStringLiteral("Vexmor.ini"); }
     QString LogPath() const { return m_dir.path() + QStringLiteral("/fixture.log"); }
 
-    // Copies fixture `folder`/`file` into ToolDlls, as `as` if given.
-    bool AddFixture(const QString& folder, const QString& file, const QString& as = {}) const {
+    // Copies fixture `folder`/`file` into ToolDlls (or the folder `into`), as
+    // `as` if given.
+    bool AddFixture(const QString& folder, const QString& file, const QString& as = {},
+                    const QString& into = {}) const {
         return QFile::copy(QStringLiteral(VX_FIXTURE_DIR "/") + folder + '/' + file,
-                           PluginDir() + (as.isEmpty() ? file : as));
+                           (into.isEmpty() ? PluginDir() : into) + (as.isEmpty() ? file : as));
     }
     // Every file of fixture folder `folder`.
     bool AddFixtureFolder(const QString& folder) const {
@@ -72,4 +85,26 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// A program folder shared by every user (it holds the per-user marker, so the
+// choice holds for root too) and one user's XDG folders in a temporary folder.
+class FakeSharedProgramDir : public FakeProgramDir {
+public:
+    FakeSharedProgramDir() {
+        QFile(Path() + QStringLiteral("per-user-data")).open(QIODevice::WriteOnly);
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path() + "/config"));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.path() + "/data"));
+        QDir().mkpath(UserPluginDir());
+        QDir().mkpath(m_home.path() + "/config/vexmor");
+    }
+    ~FakeSharedProgramDir() {
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DATA_HOME");
+    }
+    QString UserPluginDir() const { return m_home.path() + "/data/vexmor/ToolDlls/"; }
+    QString UserIniPath() const { return m_home.path() + "/config/vexmor/Vexmor.ini"; }
+
+private:
+    QTemporaryDir m_home;
 };

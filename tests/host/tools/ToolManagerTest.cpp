@@ -13,10 +13,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support/FakeProgramDir.h"
 #include "host/tools/ToolManager.h"
 #include "platform/ElfCheck.h"
 #include "platform/MessageBox.h"
+#include "platform/ProfileFile.h"
+#include "support/FakeProgramDir.h"
 
 using Manager = vx::CToolManager;
 
@@ -233,6 +234,41 @@ private slots:
         if (beside)
             QCOMPARE(QFileInfo(found[0].section(' ', 1)).canonicalFilePath(),
                      QFileInfo(dir.PluginDir() + library).canonicalFilePath());
+    }
+
+    // With per-user folders both ToolDlls load, a user's file hiding the
+    // program's file of the same name in any case; each loads with its own
+    // folder current, and "禁用组件" applies to either.
+    void loadsUserCopiesOverProgramCopies_data() {
+        QTest::addColumn<QString>("disabled");
+        QTest::addColumn<QStringList>("loaded");  // "name folder"
+        QTest::newRow("none disabled")
+            << "" << QStringList{"vx_a.so program", "vx_b.so user", "vx_c.so user"};
+        QTest::newRow("user copy disabled")
+            << "vx_b.so;" << QStringList{"vx_a.so program", "vx_c.so user"};
+        QTest::newRow("hidden copy disabled")
+            << "VX_B.so;" << QStringList{"vx_a.so program", "vx_b.so user", "vx_c.so user"};
+    }
+    void loadsUserCopiesOverProgramCopies() {
+        QFETCH(QString, disabled);
+        QFETCH(QStringList, loaded);
+        FakeSharedProgramDir dir;
+        vx::platform::ProfileFile(dir.UserIniPath()).WriteString("组件管理", "禁用组件", disabled);
+        for (const char* as : {"vx_a.so", "VX_B.so"})
+            QVERIFY(dir.AddFixture("named", "fx_named.so", as));
+        for (const char* as : {"vx_b.so", "vx_c.so"})
+            QVERIFY(dir.AddFixture("named", "fx_named.so", as, dir.UserPluginDir()));
+        {
+            Manager m;
+            m.CreateTools(&m_context);
+        }
+        const QString user = QDir(dir.UserPluginDir()).canonicalPath();
+        QStringList got;
+        for (const QString& l : LinesStartingWith(dir.ReadLog(), "load ")) {
+            const QString folder = QDir(l.section(" cwd ", 1)).canonicalPath();
+            got << l.section(' ', 1, 1) + (folder == user ? " user" : " program");
+        }
+        QCOMPARE(Sorted(got), loaded);
     }
 
     // "工具显示" values: order before the first comma, visible after it, atoi
