@@ -12,6 +12,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/ProgramDir.h"
 #include "support/FakeHttpServer.h"
+#include "support/FakePublisher.h"
 #include "support/FakeProgramDir.h"
 
 namespace {
@@ -94,10 +95,14 @@ private slots:
         FakeSharedProgramDir dir;
         QVERIFY(dir.AddFixture("version1", "fx_version1.so", "vx_fx.so"));
         const QByteArray v2 = FixtureBytes("version2", "fx_version2.so");
-        m_server.Set("/page", FakeHttpServer::Answer(
-                                  vx::platform::ToGbk("::BEGIN::vx_fx.so*1.72*1.0.0.2*1*" +
-                                                      m_server.Url("/v2") + "*r#::END::")));
-        m_server.Set("/v2", FakeHttpServer::Answer(v2));
+        FakePublisher publisher;
+        QVERIFY(publisher.IsReady() && publisher.TrustIn(dir.Path()));
+        const QByteArray page = vx::platform::ToGbk("::BEGIN::vx_fx.so*1.72*1.0.0.2*1*" +
+                                                    m_server.Url("/v2") + "*r#::END::");
+        for (const auto& [path, bytes] : {std::pair{QByteArray("/page"), page}, std::pair{QByteArray("/v2"), v2}}) {
+            m_server.Set(path, FakeHttpServer::Answer(bytes));
+            m_server.Set(path + ".minisig", FakeHttpServer::Answer(publisher.Sign(bytes)));
+        }
 
         QList<vx::ComponentRecord> found;
         QVERIFY(vx::CUpdateChecker().CheckUpdates(m_server.Url("/page"), found));
