@@ -7,8 +7,7 @@ namespace vx::platform {
 
 // The directory of the running executable (from /proc/self/exe), ending in
 // '/'. The environment variable VX_PROGRAM_DIR overrides it: tests use it to
-// give the host and every plug-in (each with its own copy of this code) one
-// private program directory.
+// give the host and every plug-in one private program directory.
 QString GetProgramDir();
 
 // GetProgramDir() + "Vexmor.ini": the settings file shared by host and plug-ins.

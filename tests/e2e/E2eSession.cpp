@@ -115,8 +115,11 @@ bool Program::Prepare(QString* error) {
     }
     const QString root = m_root.path();
     // cp -a keeps the helpers' file capabilities (root copies extended attributes).
+    // The hook library goes into the private hook folder, where the user the
+    // program runs as can read it.
     if (!Run({"cp", "-a", BinDir(), root + "/bin"}) ||
-        !QDir(root).mkpath("hook") || !QDir(root).mkpath("home") || !QDir(root).mkpath("run")) {
+        !QDir(root).mkpath("hook") || !QDir(root).mkpath("home") || !QDir(root).mkpath("run") ||
+        !QFile::copy(qEnvironmentVariable("VX_E2E_HOOK_LIBRARY"), root + "/hook/libvx_testhook.so")) {
         *error = "cannot copy the program folder";
         return false;
     }
@@ -162,6 +165,7 @@ bool Program::Start(QString* error) {
                               "all_proxy", "ALL_PROXY"})
         env.remove(proxy);
     for (const QString& pair : m_extraEnv) env.insert(pair.section('=', 0, 0), pair.section('=', 1));
+    env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
     if (!env.contains("LSAN_OPTIONS") && env.contains("VX_E2E_LSAN"))
         env.insert("LSAN_OPTIONS", "suppressions=" + env.value("VX_E2E_LSAN"));
     m_process.setProcessEnvironment(env);
@@ -171,7 +175,10 @@ bool Program::Start(QString* error) {
     if (m_unprivileged)
         command << "setpriv" << QStringLiteral("--reuid=%1").arg(kNobody)
                 << QStringLiteral("--regid=%1").arg(kNobody) << "--clear-groups" << "--";
-    command << Dir() + "Vexmor";
+    // Preloaded into the program alone (not into ip or setpriv, and the hook
+    // drops it again for whatever the program starts). A sanitizer build's
+    // runtime then no longer comes first, which is harmless here.
+    command << "env" << "LD_PRELOAD=" + root + "/hook/libvx_testhook.so" << Dir() + "Vexmor";
     m_process.start(command.takeFirst(), command);
     if (!m_process.waitForStarted(5000) || !Connect(15000)) {
         *error = "the program did not answer on its hook: " + m_output;
