@@ -17,7 +17,8 @@ namespace {
 // a stray call from another thread from tearing the state all the same.
 struct ModalState {
     std::mutex lock;
-    QList<QPointer<QDialog>> running;  // outermost first
+    int depth = 0;                     // RunModal calls that have not returned
+    QList<QPointer<QDialog>> running;  // their dialogs, outermost first
     QSet<const QDialog*> endedFromOutside;
     bool ending = false;  // exit is ending the running modals
 };
@@ -36,8 +37,12 @@ int RunModal(QDialog* dialog) {
     {
         std::lock_guard lock(state.lock);
         // While exit unwinds the running loops, a new one would hold it up.
-        if (state.ending) guard = nullptr;
-        else state.running.append(guard);
+        if (state.ending) {
+            guard = nullptr;
+        } else {
+            ++state.depth;
+            state.running.append(guard);
+        }
     }
     if (!guard) {
         delete dialog;
@@ -52,11 +57,12 @@ int RunModal(QDialog* dialog) {
     bool ended = false;
     {
         std::lock_guard lock(state.lock);
+        --state.depth;
         state.running.removeAll(guard);
         state.running.removeAll(QPointer<QDialog>());
         ended = state.endedFromOutside.remove(dialog);
         // Once every loop has returned, later modals run normally again.
-        if (state.running.isEmpty()) {
+        if (state.depth == 0) {
             state.ending = false;
             state.endedFromOutside.clear();
         }
@@ -71,7 +77,7 @@ void EndAllModals() {
     QList<QPointer<QDialog>> running;
     {
         std::lock_guard lock(state.lock);
-        if (!state.running.isEmpty()) state.ending = true;
+        if (state.depth > 0) state.ending = true;
         running = state.running;
     }
     // Rejected outside the lock: reject() emits signals that may run more code.
@@ -99,7 +105,7 @@ void EndAllModals() {
 bool ModalRunning() {
     ModalState& state = State();
     std::lock_guard lock(state.lock);
-    return !state.running.isEmpty();
+    return state.depth > 0;
 }
 
 QString ChooseFolder(QWidget* parent, const QString& caption, const QString& startDir) {

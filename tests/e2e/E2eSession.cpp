@@ -13,6 +13,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vx::e2e {
@@ -182,6 +183,14 @@ bool Program::Start(QString* error) {
     m_process.start(command.takeFirst(), command);
     if (!m_process.waitForStarted(5000) || !Connect(15000)) {
         *error = "the program did not answer on its hook: " + m_output;
+        Kill();
+        return false;
+    }
+    // Whoever could connect would control the program: its owner alone may.
+    struct stat st {};
+    if (::stat(QFile::encodeName(root + "/hook/socket").constData(), &st) != 0 ||
+        (st.st_mode & 0777) != 0600) {
+        *error = QStringLiteral("the hook's socket has mode %1").arg(st.st_mode & 0777, 0, 8);
         Kill();
         return false;
     }
