@@ -2,7 +2,8 @@
 #
 #   <prefix>/lib/vexmor/          the portable folder, the shape the product
 #     Vexmor, ToolDlls/*.so,      ships in; Vexmor.ini is written here, so for
-#     helper programs, browser    one user install with --prefix ~/.local
+#     libvexmor-platform.so.N,    one user install with --prefix ~/.local
+#     helper programs, browser
 #     module, home/, icons/,
 #     keys/ (trusted *.pub)
 #   <prefix>/bin/vexmor           a link to the program
@@ -24,6 +25,9 @@ set(VX_APP_ID org.vexmor.Vexmor)
 set(VX_DIST_DIR ${PROJECT_SOURCE_DIR}/dist)
 
 install(TARGETS Vexmor RUNTIME DESTINATION ${VX_INSTALL_APPDIR})
+# The platform library beside the program, as in the build's bin/: the program
+# finds it through RUNPATH $ORIGIN, the plug-ins through $ORIGIN/.. .
+install(TARGETS vx_platform LIBRARY DESTINATION ${VX_INSTALL_APPDIR} NAMELINK_SKIP)
 foreach(plugin VX_HostPatrol VX_ShareSetter)
   if(TARGET ${plugin})
     install(TARGETS ${plugin} LIBRARY DESTINATION ${VX_INSTALL_APPDIR}/ToolDlls)

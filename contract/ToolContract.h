@@ -27,6 +27,17 @@
 // RunModal or ShowMessageBox returns, touch your page only if a QPointer to
 // it is still set, and when ShowMessageBox returns false (exit ended the box)
 // do not go on with what it interrupted.
+//
+// Shared and owned: a plug-in shares the platform layer with the host. It
+// links the one libvexmor-platform.so beside the program (settings file,
+// modal runner, message boxes, desktop services, network layer, HTTP client),
+// so the running modals, the ARP helper and every other piece of
+// process-wide state there is one per process, whoever calls. The plug-in
+// records the platform version it was built against, and the host refuses it
+// at load if that is not the version it runs. What a plug-in owns is
+// plugins/common, compiled into it: its own settings store (its section of
+// Vexmor.ini) and its own list control, apart from the host's and the other
+// plug-ins'. Anything else crosses only through the interfaces below.
 #pragma once
 
 #include <QIcon>

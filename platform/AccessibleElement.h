@@ -13,30 +13,19 @@ namespace vx::platform {
 
 class AccessibleElement : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override {
-        QWidget* owner = Owner();
-        return owner ? owner->window()->windowHandle() : nullptr;
-    }
-    QAccessibleInterface* parent() const override {
-        QWidget* owner = Owner();
-        return owner ? QAccessible::queryAccessibleInterface(owner) : nullptr;
-    }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-    void setText(QAccessible::Text, const QString&) override {}
-    void* interface_cast(QAccessible::InterfaceType type) override {
-        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
-                                                    : nullptr;
-    }
+    QObject* object() const override;
+    QWindow* window() const override;
+    QAccessibleInterface* parent() const override;
+    QAccessibleInterface* child(int) const override;
+    int childCount() const override;
+    int indexOfChild(const QAccessibleInterface*) const override;
+    QAccessibleInterface* childAt(int, int) const override;
+    void setText(QAccessible::Text, const QString&) override;
+    void* interface_cast(QAccessible::InterfaceType type) override;
 
-    QStringList actionNames() const override { return {pressAction()}; }
-    void doAction(const QString& actionName) override {
-        if (isValid() && actionName == pressAction()) Press();
-    }
-    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+    QStringList actionNames() const override;
+    void doAction(const QString& actionName) override;
+    QStringList keyBindingsForAction(const QString&) const override;
 
 protected:
     // The control the element belongs to; null once it is gone.

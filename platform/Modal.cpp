@@ -5,49 +5,46 @@
 #include <QFileDialog>
 #include <QList>
 #include <QPointer>
-#include <QVariant>
+#include <QSet>
+
+#include <mutex>
 
 namespace vx::platform {
 namespace {
 
-// The host and every plug-in compile their own copy of this file, yet exit
-// must know about the modals of all of them. What they share is the one
-// application object, so the count of running modals and the "exit is
-// ending them" state live there as properties, and a dialog ended from
-// outside carries a mark that whichever module runs it can read.
-constexpr char kDepthProperty[] = "vx.modalDepth";
-constexpr char kEndingProperty[] = "vx.modalsEnding";
-constexpr char kEndedMark[] = "vx.endedFromOutside";
+// One per process: the host and every plug-in run their modals through this
+// one copy of the library. Modals run on the UI thread only; the mutex keeps
+// a stray call from another thread from tearing the state all the same.
+struct ModalState {
+    std::mutex lock;
+    int depth = 0;                     // RunModal calls that have not returned
+    QList<QPointer<QDialog>> running;  // their dialogs, outermost first
+    QSet<const QDialog*> endedFromOutside;
+    bool ending = false;  // exit is ending the running modals
+};
 
-// Modals of this module, outermost first.
-QList<QPointer<QDialog>>& Running() {
-    static QList<QPointer<QDialog>> running;
-    return running;
-}
-
-int SharedDepth() { return qApp ? qApp->property(kDepthProperty).toInt() : 0; }
-
-void AddSharedDepth(int delta) {
-    if (!qApp) return;
-    const int depth = qMax(0, SharedDepth() + delta);
-    qApp->setProperty(kDepthProperty, depth);
-    // Once every loop has returned, later modals run normally again.
-    if (depth == 0) qApp->setProperty(kEndingProperty, QVariant());
-}
-
-bool Ending() { return qApp && qApp->property(kEndingProperty).toBool(); }
-
-void EndFromOutside(QDialog* dialog) {
-    dialog->setProperty(kEndedMark, true);
-    dialog->reject();
+ModalState& State() {
+    static ModalState state;
+    return state;
 }
 
 }  // namespace
 
 int RunModal(QDialog* dialog) {
     if (!dialog) return 0;
-    // While exit unwinds the running loops, a new one would hold it up.
-    if (Ending()) {
+    ModalState& state = State();
+    QPointer<QDialog> guard(dialog);
+    {
+        std::lock_guard lock(state.lock);
+        // While exit unwinds the running loops, a new one would hold it up.
+        if (state.ending) {
+            guard = nullptr;
+        } else {
+            ++state.depth;
+            state.running.append(guard);
+        }
+    }
+    if (!guard) {
         delete dialog;
         return 0;
     }
@@ -56,27 +53,48 @@ int RunModal(QDialog* dialog) {
     // takes no clicks, so 退出 from the tray could not be reached.
     if (dialog->parentWidget() && !dialog->testAttribute(Qt::WA_SetWindowModality))
         dialog->setWindowModality(Qt::WindowModal);
-    QPointer<QDialog> guard(dialog);
-    Running().append(guard);
-    AddSharedDepth(+1);
     const int result = dialog->exec();
-    AddSharedDepth(-1);
-    Running().removeAll(guard);
-    Running().removeAll(QPointer<QDialog>());
+    bool ended = false;
+    {
+        std::lock_guard lock(state.lock);
+        --state.depth;
+        state.running.removeAll(guard);
+        state.running.removeAll(QPointer<QDialog>());
+        ended = state.endedFromOutside.remove(dialog);
+        // Once every loop has returned, later modals run normally again.
+        if (state.depth == 0) {
+            state.ending = false;
+            state.endedFromOutside.clear();
+        }
+    }
     if (!guard) return 0;
-    const bool ended = guard->property(kEndedMark).toBool();
     delete guard.data();
     return ended ? 0 : result;
 }
 
 void EndAllModals() {
-    if (ModalRunning() && qApp) qApp->setProperty(kEndingProperty, true);
-    for (qsizetype i = Running().size() - 1; i >= 0; --i)
-        if (QDialog* d = Running().at(i)) EndFromOutside(d);
-    // Dialogs run by other modules' copies of RunModal.
+    ModalState& state = State();
+    QList<QPointer<QDialog>> running;
+    {
+        std::lock_guard lock(state.lock);
+        if (state.depth > 0) state.ending = true;
+        running = state.running;
+    }
+    // Rejected outside the lock: reject() emits signals that may run more code.
+    const auto endFromOutside = [&state](QDialog* dialog) {
+        {
+            std::lock_guard lock(state.lock);
+            state.endedFromOutside.insert(dialog);
+        }
+        dialog->reject();
+    };
+    for (qsizetype i = running.size() - 1; i >= 0; --i)
+        if (QDialog* d = running.at(i)) endFromOutside(d);
+    // Modal dialogs Qt itself runs inside one of ours (a file dialog's own
+    // questions) are not in the list.
     for (QWidget* w : QApplication::topLevelWidgets()) {
         auto* d = qobject_cast<QDialog*>(w);
-        if (d && d->isVisible() && d->isModal()) EndFromOutside(d);
+        if (d && d->isVisible() && d->isModal() && !running.contains(d)) d->reject();
     }
     // A popup menu holds input while it is open; exit closes it too.
     while (QWidget* popup = QApplication::activePopupWidget()) {
@@ -84,7 +102,11 @@ void EndAllModals() {
     }
 }
 
-bool ModalRunning() { return SharedDepth() > 0; }
+bool ModalRunning() {
+    ModalState& state = State();
+    std::lock_guard lock(state.lock);
+    return state.depth > 0;
+}
 
 QString ChooseFolder(QWidget* parent, const QString& caption, const QString& startDir) {
     auto* dialog = new QFileDialog(parent, caption, startDir);

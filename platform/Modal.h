@@ -24,12 +24,12 @@ namespace vx::platform {
 // it is deleted and 0 returned.
 int RunModal(QDialog* dialog);
 
-// Ends every modal dialog and message box that is running, in any module,
-// innermost first, as rejected, and closes an open popup menu. Their exec()
+// Ends every modal dialog and message box that is running, whichever module
+// started it (they all run through this library), innermost first, as rejected, and closes an open popup menu. Their exec()
 // calls return once control is back in their own event loops.
 void EndAllModals();
 
-// True while at least one RunModal call, in any module, has not returned.
+// True while at least one RunModal call, from any module, has not returned.
 bool ModalRunning();
 
 // "Choose a folder" (the program's folder browser) run through RunModal.

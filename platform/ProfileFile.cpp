@@ -153,8 +153,8 @@ std::optional<QString> Lookup(const QString& path, const QString& section, const
 
 // Holds an exclusive flock on the directory of the settings file for the
 // duration of a read-modify-write. Separate open() calls give separate open
-// file descriptions, so this excludes other threads of this process and the
-// copies of this code inside plug-ins as well as other processes.
+// file descriptions, so this excludes other threads of this process as well
+// as other processes.
 class DirLock {
 public:
     explicit DirLock(const QString& path) {

@@ -17,8 +17,7 @@
 //  - a call costs one pass over the file's bytes; only the lines it needs are
 //    decoded, so a huge or corrupt file stays usable;
 //  - writers serialise on an flock of the file's directory, which holds across
-//    the host and the plug-ins (each with its own copy of this code) and
-//    across processes.
+//    threads, the host and the plug-ins, and across processes.
 #pragma once
 
 #include <QString>

@@ -13,6 +13,8 @@ namespace {
 
 constexpr char kSectionName[] = ".vx_version";
 constexpr char kTag[] = "VXVERSION";
+constexpr char kStampSection[] = ".vx_platform";
+constexpr char kStampTag[] = "VXPLATFORM";
 // A block is a few hundred bytes; anything far larger is not ours.
 constexpr quint64 kMaxBlock = 64 * 1024;
 constexpr quint64 kMaxNames = 1024 * 1024;
@@ -90,6 +92,21 @@ QString QueryVersionString(const QString& path, const QString& key) {
     QHash<QString, QString> strings;
     ReadVersionStrings(path, QString::fromLatin1(kVersionTranslation), &strings);
     return strings.value(key);
+}
+
+int PlatformLibraryVersion() { return VX_PLATFORM_VERSION; }
+
+std::optional<int> ReadPlatformStamp(const QString& path) {
+    if (!IsWholeSharedObject(path)) return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    // "VXPLATFORM\0<decimal>" and nothing else (the section's own terminator).
+    const QList<QByteArray> parts = SectionBytes(file, kStampSection).split('\0');
+    if (parts.size() != 3 || parts[0] != kStampTag || !parts[2].isEmpty()) return std::nullopt;
+    bool number = false;
+    const int version = parts[1].toInt(&number);
+    if (!number || version < 0 || QByteArray::number(version) != parts[1]) return std::nullopt;
+    return version;
 }
 
 }  // namespace vx::platform

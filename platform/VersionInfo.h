@@ -7,6 +7,8 @@
 #include <QHash>
 #include <QString>
 
+#include <optional>
+
 namespace vx::platform {
 
 // The translation every block is written under (Chinese-PRC, Unicode).
@@ -21,5 +23,16 @@ bool ReadVersionStrings(const QString& path, const QString& translation,
 
 // One string of the block under kVersionTranslation; empty if absent.
 QString QueryVersionString(const QString& path, const QString& key);
+
+// The version of this platform library (its soname version). A plug-in
+// records the version it was built against in its ELF section ".vx_platform"
+// (vx_add_plugin writes it); one that differs must not be loaded, since it
+// would call into a library that is not the one it was built for.
+int PlatformLibraryVersion();
+
+// The platform version `path` was built against, read from the file without
+// loading it; nullopt when it is not a whole shared object for this machine
+// or carries no well-formed stamp.
+std::optional<int> ReadPlatformStamp(const QString& path);
 
 }  // namespace vx::platform

@@ -1,13 +1,15 @@
 // Start-up time to the main window and memory, the program beside a bare Qt
 // window, measured in the same run on the same machine:
 //
-//   vx_bench_startup [--runs N]
+//   vx_bench_startup [--runs N] [--before BIN_DIR]
 //
 // Each run starts the program fresh, with both shipped plug-ins in a private
 // program directory, and measures it once at its main window and once after
 // its first link page (the local home page) has loaded; the bare window is
 // measured the same way in between, and the program without plug-ins shows
-// what they add. Figures are medians over the runs.
+// what they add. Figures are medians over the runs. --before names the bin/
+// folder of another build (the one before a change), measured in the same
+// runs the same way, so before and after share the machine's load.
 // Without a display the programs run on the offscreen platform. Run as root,
 // the web sandbox cannot start, so the bench switches it off for its own
 // runs (the page is a local file; everything else goes to a closed loopback
@@ -110,15 +112,23 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     if (const qsizetype i = args.indexOf("--runs"); i >= 0 && i + 1 < args.size())
         runs = std::max(1, args[i + 1].toInt());
+    QString before;
+    if (const qsizetype i = args.indexOf("--before"); i >= 0 && i + 1 < args.size())
+        before = QDir(args[i + 1]).absolutePath();
 
     const QString benchDir = QCoreApplication::applicationDirPath();
     const QString bin = QStringLiteral(VX_BIN_DIR);
     const QString probe = benchDir + "/vx_startup_probe.so";
-    QTemporaryDir programDir, bareProgramDir, runtimeDir;
+    QTemporaryDir programDir, bareProgramDir, runtimeDir, beforeProgramDir;
     QDir(bareProgramDir.path()).mkdir("ToolDlls");
     if (!CopyShipped(bin, programDir.path())) {
         fprintf(stderr, "bench: the shipped plug-ins are not built in %s/ToolDlls\n",
                 qPrintable(bin));
+        return 1;
+    }
+    if (!before.isEmpty() && !CopyShipped(before, beforeProgramDir.path())) {
+        fprintf(stderr, "bench: the shipped plug-ins are not built in %s/ToolDlls\n",
+                qPrintable(before));
         return 1;
     }
 
@@ -139,11 +149,16 @@ int main(int argc, char** argv) {
     // leave the browser out so the row shows the plug-ins' share alone.
     noPluginsEnv.insert("VX_BROWSER_MODULE", runtimeDir.filePath("none.so"));
 
-    QList<Figures> bare, vexmor, noPlugins;
+    QProcessEnvironment beforeEnv = env;
+    beforeEnv.insert("VX_PROGRAM_DIR", beforeProgramDir.path() + '/');
+    QList<Figures> bare, vexmor, noPlugins, previous, previousNoPlugins;
     for (int i = 0; i < runs; ++i) {
         bare << RunOnce(benchDir + "/vx_bench_bare_window", env, probe);
         vexmor << RunOnce(bin + "/Vexmor", vexmorEnv, probe);
         noPlugins << RunOnce(bin + "/Vexmor", noPluginsEnv, probe);
+        if (before.isEmpty()) continue;
+        previous << RunOnce(before + "/Vexmor", beforeEnv, probe);
+        previousNoPlugins << RunOnce(before + "/Vexmor", noPluginsEnv, probe);
     }
 
     printf("Start-up to the main window shown and memory, median of %d runs, platform %s\n", runs,
@@ -157,8 +172,18 @@ int main(int argc, char** argv) {
     PrintRow("Vexmor, both plug-ins", vexmor, "shown");
     PrintRow("Vexmor, after the first link page", vexmor, "link_page");
     PrintRow("Vexmor, no plug-ins, no browser", noPlugins, "shown");
-    const double ratio = MedianOf(vexmor, "shown.ms") / std::max(1.0, MedianOf(bare, "shown.ms"));
-    printf("\nVexmor start-up / bare window: %.2fx\n", ratio);
+    if (!before.isEmpty()) {
+        PrintRow("before: Vexmor, both plug-ins", previous, "shown");
+        PrintRow("before: no plug-ins, no browser", previousNoPlugins, "shown");
+    }
+    const auto ratios = [&bare](const char* label, const QList<Figures>& measured) {
+        printf("%s / bare window: %.2fx time, %.2fx RSS\n", label,
+               MedianOf(measured, "shown.ms") / std::max(1.0, MedianOf(bare, "shown.ms")),
+               MedianOf(measured, "shown.rss_kb") / std::max(1.0, MedianOf(bare, "shown.rss_kb")));
+    };
+    printf("\n");
+    ratios("Vexmor start-up", vexmor);
+    if (!before.isEmpty()) ratios("before: Vexmor start-up", previous);
     int emptyPages = 0;
     for (const Figures& f : vexmor) emptyPages += f.contains("link_page_empty.ms") ? 1 : 0;
     if (emptyPages) printf("note: %d run(s) showed an empty link page (no browser)\n", emptyPages);

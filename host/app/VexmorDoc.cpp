@@ -38,7 +38,6 @@ CVexmorDoc::CVexmorDoc()
     : m_toolManager(std::make_unique<CToolManager>()),
       m_hostOutput(std::make_unique<CHostOutput>(this)) {
     m_optionsDlg = std::make_unique<CToolOptionsDlg>();
-    m_popup = std::make_unique<CMsgPopupDlg>();
     m_toolHost = std::make_unique<CToolHost>(this);
     m_taskManager = std::make_unique<CTaskManager>(m_hostOutput.get());
     // The desktop's logout quits the application (see eventFilter).
@@ -72,6 +71,11 @@ CVexmorDoc::~CVexmorDoc() {
 }
 
 void CVexmorDoc::AddView(QWidget* view) { m_views.append(view); }
+
+CMsgPopupDlg* CVexmorDoc::Popup() {
+    if (!m_popup) m_popup = std::make_unique<CMsgPopupDlg>();
+    return m_popup.get();
+}
 
 CMainFrame* CVexmorDoc::Frame() const { return m_frame.data(); }
 

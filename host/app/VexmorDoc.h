@@ -70,7 +70,9 @@ public:
     CHostOutput* HostOutput() const { return m_hostOutput.get(); }
     CTaskManager* TaskManager() const { return m_taskManager.get(); }
     CToolOptionsDlg* OptionsDlg() const { return m_optionsDlg.get(); }
-    CMsgPopupDlg* Popup() const { return m_popup.get(); }
+    // The message popup, made for the first message: nothing is announced
+    // before the main window shows, so the start does without it.
+    CMsgPopupDlg* Popup();
     CToolHost* ToolHost() const { return m_toolHost.get(); }
     ToolHostContext* Context() { return &m_context; }
 

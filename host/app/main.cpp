@@ -1,6 +1,5 @@
 #include <QApplication>
 
-#include "host/app/TestHook.h"
 #include "host/app/VexmorApp.h"
 #include "platform/ContextMenu.h"
 
@@ -8,7 +7,6 @@ int main(int argc, char** argv) {
     // Before any window: Qt asks for the application's interface only once.
     vx::platform::InstallPopupMenuAccessibility();
     QApplication qtApp(argc, argv);
-    vx::StartTestHook();
     vx::CVexmorApp app;
     if (!app.InitInstance()) return 1;
     return app.Run();

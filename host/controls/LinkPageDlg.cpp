@@ -8,9 +8,7 @@ namespace vx {
 
 CLinkPageDlg::CLinkPageDlg(const QString& url, QWidget* parent) : QWidget(parent), m_url(url) {
     SetControlId(this, kDialogId);
-    QFont font(QStringLiteral("宋体"));
-    font.setPointSize(9);
-    setFont(font);
+    setFont(DialogFont());
     resize(du::X(249), du::Y(177));
     // The template's black frame only marks where the browser goes.
     auto* placeholder = new QFrame(this);

@@ -1,6 +1,7 @@
 #include "host/frame/DialogTemplate.h"
 
 #include <QDialog>
+#include <QFont>
 #include <QPushButton>
 
 #include "platform/ControlId.h"
@@ -9,12 +10,19 @@ namespace vx {
 
 void SetControlId(QObject* object, int id) { platform::Numbered(object, id); }
 
+const QFont& DialogFont() {
+    static const QFont font = [] {
+        QFont f(QStringLiteral("宋体"));
+        f.setPointSize(9);
+        return f;
+    }();
+    return font;
+}
+
 void ApplyDialogTemplate(QDialog* dialog, int id, const QString& title, int widthDu, int heightDu) {
     SetControlId(dialog, id);
     dialog->setWindowTitle(title);
-    QFont font(QStringLiteral("宋体"));
-    font.setPointSize(9);
-    dialog->setFont(font);
+    dialog->setFont(DialogFont());
     dialog->setFixedSize(du::X(widthDu), du::Y(heightDu));
 }
 

@@ -12,6 +12,7 @@
 #include <QString>
 
 class QDialog;
+class QFont;
 class QObject;
 class QPushButton;
 class QWidget;
@@ -27,6 +28,9 @@ constexpr QRect Rect(int x, int y, int w, int h) { return QRect(X(x), Y(y), X(w)
 
 // Makes `object` findable by its numeric id: objectName and property "vxId".
 void SetControlId(QObject* object, int id);
+
+// The templates' font (宋体, 9 pt), made once for every dialog and page.
+const QFont& DialogFont();
 
 // Id, title, template font and fixed size (in dialog units) of a dialog.
 void ApplyDialogTemplate(QDialog* dialog, int id, const QString& title, int widthDu, int heightDu);

@@ -35,8 +35,9 @@ QString LinkUrl(const platform::ProfileFile& settings, const LinkSetting& link) 
     return url.isEmpty() ? fallback : url;
 }
 
-// A globe, drawn rather than shipped: the host's own icon for its web links.
-QIcon LinkIcon() {
+// A globe, drawn rather than shipped: the host's own icon for its web links,
+// drawn once and shared by every link tool.
+QIcon DrawLinkIcon() {
     QPixmap pm(32, 32);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -52,6 +53,11 @@ QIcon LinkIcon() {
     p.drawLine(QPointF(6, 9.5), QPointF(26, 9.5));
     p.drawLine(QPointF(6, 22.5), QPointF(26, 22.5));
     return QIcon(pm);
+}
+
+QIcon LinkIcon() {
+    static const QIcon icon = DrawLinkIcon();
+    return icon;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "host/tools/NameList.h"
 #include "platform/AsciiCase.h"
@@ -13,6 +14,8 @@
 #include "platform/MessageBox.h"
 #include "platform/PluginFiles.h"
 #include "platform/ProfileFile.h"
+#include "platform/ProgramDir.h"
+#include "platform/VersionInfo.h"
 
 // Quiet unless asked for (QT_LOGGING_RULES="vx.tools.debug=true").
 Q_LOGGING_CATEGORY(lcTools, "vx.tools", QtInfoMsg)
@@ -82,6 +85,17 @@ void CToolManager::LoadLibrary(const QString& path) {
     // A library cut short would crash the loader (SIGBUS) at every start.
     if (QString why; !platform::IsWholeSharedObject(path, &why)) {
         qCDebug(lcTools) << "skipped" << path << ":" << why;
+        return;
+    }
+    // A plug-in built against another platform library would call functions
+    // that are missing or mean something else here: refused before any of
+    // its code runs.
+    if (const std::optional<int> built = platform::ReadPlatformStamp(path);
+        built != platform::PlatformLibraryVersion()) {
+        qCWarning(lcTools).noquote()
+            << "refused" << path << ": built against platform library version"
+            << (built ? QString::number(*built) : QStringLiteral("(none recorded)"))
+            << "but this program runs version" << platform::PlatformLibraryVersion();
         return;
     }
     void* module = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);

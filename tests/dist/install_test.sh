@@ -35,6 +35,12 @@ for f in "$app"/ToolDlls/*; do
     *) fail "unexpected file in ToolDlls: ${f##*/}" ;;
     esac
 done
+# The program and its plug-ins load the platform library of this folder.
+for f in "$app/Vexmor" "$app"/ToolDlls/*.so; do
+    lib=$(ldd "$f" | sed -n 's/.*libvexmor-platform[^ ]* => \(.*\) (0x.*/\1/p')
+    [ -n "$lib" ] && [ "$(readlink -f "$lib")" = "$(readlink -f "$app"/libvexmor-platform.so.*)" ] ||
+        fail "${f##*/} finds the platform library at '$lib'"
+done
 [ "$(readlink -f "$prefix/bin/vexmor")" = "$(readlink -f "$app/Vexmor")" ] || fail "bin/vexmor"
 
 # Desktop integration, valid and pointing at the installed program.

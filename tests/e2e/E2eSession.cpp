@@ -13,6 +13,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vx::e2e {
@@ -115,8 +116,11 @@ bool Program::Prepare(QString* error) {
     }
     const QString root = m_root.path();
     // cp -a keeps the helpers' file capabilities (root copies extended attributes).
+    // The hook library goes into the private hook folder, where the user the
+    // program runs as can read it.
     if (!Run({"cp", "-a", BinDir(), root + "/bin"}) ||
-        !QDir(root).mkpath("hook") || !QDir(root).mkpath("home") || !QDir(root).mkpath("run")) {
+        !QDir(root).mkpath("hook") || !QDir(root).mkpath("home") || !QDir(root).mkpath("run") ||
+        !QFile::copy(qEnvironmentVariable("VX_E2E_HOOK_LIBRARY"), root + "/hook/libvx_testhook.so")) {
         *error = "cannot copy the program folder";
         return false;
     }
@@ -162,6 +166,7 @@ bool Program::Start(QString* error) {
                               "all_proxy", "ALL_PROXY"})
         env.remove(proxy);
     for (const QString& pair : m_extraEnv) env.insert(pair.section('=', 0, 0), pair.section('=', 1));
+    env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
     if (!env.contains("LSAN_OPTIONS") && env.contains("VX_E2E_LSAN"))
         env.insert("LSAN_OPTIONS", "suppressions=" + env.value("VX_E2E_LSAN"));
     m_process.setProcessEnvironment(env);
@@ -171,10 +176,21 @@ bool Program::Start(QString* error) {
     if (m_unprivileged)
         command << "setpriv" << QStringLiteral("--reuid=%1").arg(kNobody)
                 << QStringLiteral("--regid=%1").arg(kNobody) << "--clear-groups" << "--";
-    command << Dir() + "Vexmor";
+    // Preloaded into the program alone (not into ip or setpriv, and the hook
+    // drops it again for whatever the program starts). A sanitizer build's
+    // runtime then no longer comes first, which is harmless here.
+    command << "env" << "LD_PRELOAD=" + root + "/hook/libvx_testhook.so" << Dir() + "Vexmor";
     m_process.start(command.takeFirst(), command);
     if (!m_process.waitForStarted(5000) || !Connect(15000)) {
         *error = "the program did not answer on its hook: " + m_output;
+        Kill();
+        return false;
+    }
+    // Whoever could connect would control the program: its owner alone may.
+    struct stat st {};
+    if (::stat(QFile::encodeName(root + "/hook/socket").constData(), &st) != 0 ||
+        (st.st_mode & 0777) != 0600) {
+        *error = QStringLiteral("the hook's socket has mode %1").arg(st.st_mode & 0777, 0, 8);
         Kill();
         return false;
     }

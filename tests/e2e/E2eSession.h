@@ -1,7 +1,7 @@
 // The whole program as a user runs it: a virtual X display with a
 // notification area, the real Vexmor started from a private copy of its
-// portable folder, and a client of its test hook (host/app/TestHook.h) that
-// drives the real widgets. Real X input (xdotool) is used where Qt's own
+// portable folder, and a client of the test hook (TestHook.cpp, preloaded)
+// that drives the real widgets. Real X input (xdotool) is used where Qt's own
 // routing is part of what is tested: the tray icon.
 #pragma once
 

@@ -18,6 +18,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ProfileFile.h"
 #include "support/FakeProgramDir.h"
+#include "platform/VersionInfo.h"
 
 using Manager = vx::CToolManager;
 
@@ -450,6 +451,46 @@ private slots:
         }
         // The check passes the whole file.
         QVERIFY(vx::platform::IsWholeSharedObject(source));
+    }
+
+    // A plug-in stamped with another platform library version, or with none,
+    // is refused before any of its code runs, with a warning that names it;
+    // the good plug-in beside it loads.
+    void refusesOtherPlatformVersion_data() {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QString>("recorded");
+        QTest::newRow("another version") << "otherplatform/fx_otherplatform.so" << "version 999";
+        QTest::newRow("no stamp") << "nostamp/fx_nostamp.so" << "(none recorded)";
+    }
+    void refusesOtherPlatformVersion() {
+        QFETCH(QString, fixture);
+        QFETCH(QString, recorded);
+        const QString file = fixture.section('/', 1);
+        FakeProgramDir dir;
+        QVERIFY(dir.AddFixture("pair", "fx_pair.so"));
+        QVERIFY(dir.AddFixture(fixture.section('/', 0, 0), file));
+        QVERIFY(vx::platform::ReadPlatformStamp(dir.PluginDir() + "fx_pair.so") ==
+                vx::platform::PlatformLibraryVersion());
+
+        static QStringList warnings;
+        warnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& where, const QString& text) {
+                if (type == QtWarningMsg && qstrcmp(where.category, "vx.tools") == 0)
+                    warnings << text;
+            });
+        {
+            Manager m;
+            m.CreateTools(&m_context);
+            QCOMPARE(m.LibraryCount(), 1);
+            QCOMPARE(Sorted(EntryNames(m)), Sorted({"测试_工具甲", "测试_工具乙"}));
+        }
+        qInstallMessageHandler(previous);
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings[0].contains("refused") && warnings[0].contains(file) &&
+                     warnings[0].contains(recorded),
+                 qPrintable(warnings[0]));
+        QVERIFY(!dir.ReadLog().contains("load " + file));
     }
 
     // Every tool is deleted, in entry order, before any library is unloaded;

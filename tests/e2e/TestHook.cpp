@@ -1,5 +1,14 @@
-#include "host/app/TestHook.h"
-
+// A remote control for the end-to-end tests: a line-command server inside the
+// running program, so a test drives the real widgets the way a user does.
+//
+// This is no part of the program. The suite preloads it (LD_PRELOAD) into the
+// shipped Vexmor; it starts itself when the application object is made,
+// before the program's own start-up runs (so the start-up's upgrade dialog
+// can be driven too), and only when the environment variable VX_TEST_HOOK
+// names a socket path in a directory (not a symbolic link) that belongs to
+// this user and admits nobody else (mode 0700). The socket is made with mode
+// 0600. Every command is one UTF-8 line, every answer one line of JSON with
+// "ok"; the commands are listed below.
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -20,13 +29,16 @@
 #include <QSystemTrayIcon>
 #include <QTextEdit>
 #include <QToolBar>
+#include <QtCore/qcoreapplication.h>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 // Commands (PATH names a widget: objectNames or short class names joined by
@@ -428,38 +440,71 @@ private:
     QHash<int, QByteArray> m_buffers;  // unread input by client socket
 };
 
-}  // namespace
+// Whoever can reach the socket controls the program: only a private
+// directory of this user will do, opened without following a symbolic link
+// and checked through that descriptor, so it cannot be swapped afterwards.
+int OpenPrivateDirectory(const QByteArray& dir) {
+    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+        (st.st_mode & 077) == 0)
+        return fd;
+    if (fd >= 0) ::close(fd);
+    return -1;
+}
+
+// Listens on `name` inside the directory `dirFd`, the socket readable and
+// writable by its owner alone; -1 on failure.
+int Listen(int dirFd, const QByteArray& name) {
+    // A socket left by an earlier run of the same test is replaced.
+    struct stat st {};
+    if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISSOCK(st.st_mode))
+        ::unlinkat(dirFd, name.constData(), 0);
+    // Bound through the descriptor, so the checked directory is the one used.
+    const QByteArray path = "/proc/self/fd/" + QByteArray::number(dirFd) + '/' + name;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof address.sun_path) return -1;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return -1;
+    const mode_t saved = ::umask(0177);
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::umask(saved);
+    if (!bound || ::fchmodat(dirFd, name.constData(), 0600, 0) != 0 || ::listen(fd, 4) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 void StartTestHook() {
     const QByteArray path = qgetenv("VX_TEST_HOOK");
     if (path.isEmpty()) return;
-    // Whoever can reach the socket controls the program: only a private
-    // directory of this user will do.
-    const QByteArray dir = path.left(path.lastIndexOf('/') + 1);
-    struct stat st {};
-    if (dir.isEmpty() || ::lstat(dir.constData(), &st) != 0 || !S_ISDIR(st.st_mode) ||
-        st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray dir = slash > 0 ? path.left(slash) : QByteArray(slash == 0 ? "/" : "");
+    const QByteArray name = path.mid(slash + 1);
+    const int dirFd = dir.isEmpty() ? -1 : OpenPrivateDirectory(dir);
+    if (dirFd < 0 || name.isEmpty()) {
         qWarning("test hook: %s is not a private directory of this user", dir.constData());
+        if (dirFd >= 0) ::close(dirFd);
         return;
     }
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (size_t(path.size()) >= sizeof address.sun_path) {
-        qWarning("test hook: socket path too long");
-        return;
-    }
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-    // A socket left by an earlier run of the same test is replaced.
-    if (::lstat(path.constData(), &st) == 0 && S_ISSOCK(st.st_mode)) ::unlink(path.constData());
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return;
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 4) != 0) {
-        qWarning("test hook: cannot listen on %s: %s", path.constData(), std::strerror(errno));
-        ::close(fd);
+    const int fd = Listen(dirFd, name);
+    const int error = errno;
+    ::close(dirFd);
+    if (fd < 0) {
+        qWarning("test hook: cannot listen on %s: %s", path.constData(), std::strerror(error));
         return;
     }
     new TestHookServer(fd, qApp);
 }
 
+// What the program starts (helpers, the browser's processes) must not get
+// the preload too.
+__attribute__((constructor)) void ForgetPreload() { ::unsetenv("LD_PRELOAD"); }
+
+Q_COREAPP_STARTUP_FUNCTION(StartTestHook)
+
+}  // namespace
 }  // namespace vx
