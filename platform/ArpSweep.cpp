@@ -34,15 +34,17 @@ using Clock = std::chrono::steady_clock;
 using Mac = std::array<unsigned char, 6>;
 namespace nd = neighbour_detail;
 
-// Requests leave in batches with a short gap between them, as the fast
-// scanners do: a /24 goes out in about 4 ms without a burst of 254 frames
-// that a small switch or a host's backlog could drop.
-constexpr int kPaceBatch = 16;
-constexpr auto kPaceGap = std::chrono::microseconds(250);
+// Requests leave in small batches with a gap between them: a /24 goes out
+// in about 32 ms, not as one burst of 254 broadcasts that a switch or a
+// busy host's backlog drops part of (a bridge floods each to every port).
+constexpr int kPaceBatch = 8;
+constexpr auto kPaceGap = std::chrono::milliseconds(1);
 // How often a waiting probe asks whether it was cancelled.
 constexpr int kCancelPollMs = 25;
 // The neighbour table is dumped this often; notifications usually come first.
 constexpr int kNeighbourPollMs = 50;
+// How long after the deadline the helper's last replies are still read.
+constexpr int kHelperGraceMs = 30;
 // Further MACs kept per address beyond the first.
 constexpr size_t kMaxOtherMacs = 4;
 
@@ -81,7 +83,15 @@ struct ArpSweep::State {
 
     void Run();
     void Prepare();
+    // Starts the deadline at the first request (once); a thread that a busy
+    // machine holds back before it sends must not spend the deadline.
     void StartClock();
+    // The deadline, once the first request went out.
+    bool Deadline(Clock::time_point& at) {
+        std::lock_guard guard(lock);
+        at = deadline;
+        return started;
+    }
     void Record(uint32_t target, int ifindex, const unsigned char* mac);
     // (target, interface) of every asked entry still without an answer.
     std::vector<std::pair<uint32_t, int>> Silent();
@@ -89,6 +99,7 @@ struct ArpSweep::State {
     void Paced(const std::vector<std::pair<uint32_t, int>>& targets, Send send) {
         for (size_t i = 0; i < targets.size() && !stopping; ++i) {
             send(targets[i].first, interfaces[targets[i].second]);
+            if (i == 0) StartClock();
             if ((i + 1) % kPaceBatch == 0 && i + 1 < targets.size())
                 std::this_thread::sleep_for(kPaceGap);
         }
@@ -139,6 +150,7 @@ void ArpSweep::State::Prepare() {
 
 void ArpSweep::State::StartClock() {
     std::lock_guard guard(lock);
+    if (started) return;
     started = true;
     deadline = Clock::now() + std::chrono::milliseconds(deadlineMs);
     changed.notify_all();
@@ -198,14 +210,11 @@ void ArpSweep::State::RunRaw() {
     const auto send = [&](uint32_t target, const Ipv4Interface& itf) {
         vx::arp_helper::BroadcastArp(fd.get(), itf.index, nd::ArpRequestFor(itf, target));
     };
-    StartClock();
-    const auto retryAt = Clock::now() + std::chrono::milliseconds(vx::arp_helper::kRetryMs);
-    Clock::time_point deadlineAt;
-    {
-        std::lock_guard guard(lock);
-        deadlineAt = deadline;
-    }
     Paced(Silent(), send);
+    Clock::time_point deadlineAt;
+    if (!Deadline(deadlineAt)) return;  // nothing to ask
+    const auto retryAt = deadlineAt - std::chrono::milliseconds(deadlineMs) +
+                         std::chrono::milliseconds(vx::arp_helper::kRetryMs);
     bool repeated = false;
     while (!stopping && Clock::now() < deadlineAt) {
         if (!repeated && Clock::now() >= retryAt) {
@@ -217,23 +226,21 @@ void ArpSweep::State::RunRaw() {
         ::poll(p, 2, MsUntil(repeated ? deadlineAt : std::min(deadlineAt, retryAt)));
         DrainArp(fd.get());
     }
+    // What arrived while a busy machine held this thread back came in time.
+    DrainArp(fd.get());
 }
 
 void ArpSweep::State::RunHelper() {
     if (!CanUseArpHelper()) return;  // starts it outside the deadline
     std::vector<uint32_t> ids;
-    StartClock();
-    Clock::time_point deadlineAt;
-    {
-        std::lock_guard guard(lock);
-        deadlineAt = deadline;
-    }
-    // The helper repeats a request to a silent address itself, every
-    // kRetryMs until its deadline, and reports every further MAC.
+    // The helper repeats a request to a silent address itself, kRetryMs
+    // after the first, and reports every further MAC.
     Paced(Silent(), [&](uint32_t target, const Ipv4Interface& itf) {
         const int ifindex = itf.index;
+        Clock::time_point deadlineAt;
+        const int ms = Deadline(deadlineAt) ? MsUntil(deadlineAt) : deadlineMs;
         const uint32_t id = nd::SubmitToHelper(
-            ifindex, target, MsUntil(deadlineAt), [this, target, ifindex](const vx::arp_helper::Reply& r) {
+            ifindex, target, ms, [this, target, ifindex](const vx::arp_helper::Reply& r) {
                 if (r.status == vx::arp_helper::kAnswered || r.status == vx::arp_helper::kAnotherMac)
                     Record(target, ifindex, r.mac);
             });
@@ -241,7 +248,10 @@ void ArpSweep::State::RunHelper() {
     });
     {
         std::unique_lock guard(lock);
-        changed.wait_until(guard, deadlineAt, [this] { return stopping.load(); });
+        // The helper's own deadline ends with ours; the grace lets the
+        // replies it read until then reach the table.
+        changed.wait_until(guard, deadline + std::chrono::milliseconds(kHelperGraceMs),
+                           [this] { return stopping.load() || !started; });
     }
     // After this no reply reaches this state any more.
     for (uint32_t id : ids) nd::ForgetHelperRequest(id);
@@ -268,13 +278,9 @@ void ArpSweep::State::RunNeighbourTable() {
         }
     }
     const long ticks = nd::ClockTicksPerSecond();
-    StartClock();
-    Clock::time_point deadlineAt;
-    {
-        std::lock_guard guard(lock);
-        deadlineAt = deadline;
-    }
     Paced(targets, [](uint32_t target, const Ipv4Interface&) { nd::TriggerResolution(target); });
+    Clock::time_point deadlineAt;
+    if (!Deadline(deadlineAt)) return;
     static std::atomic<uint32_t> s_seq{1};
     auto nextQuery = Clock::now();
     std::vector<char> buf(64 * 1024);
@@ -341,7 +347,9 @@ bool ArpSweep::Wait(const QString& address, QString& mac, QStringList* otherMacs
     const State::Entry& entry = it->second;
     for (;;) {
         const auto now = Clock::now();
-        const bool over = s.finished || (s.started && now >= s.deadline);
+        // Silence is final when the sweep's thread has read everything that
+        // came by the deadline, which a busy machine may delay a little.
+        const bool over = s.finished;
         Clock::time_point wakeAt = now + std::chrono::milliseconds(kCancelPollMs);
         if (!entry.macs.empty()) {
             const auto settled = entry.answeredAt + std::chrono::milliseconds(kSettleMs);
@@ -355,8 +363,6 @@ bool ArpSweep::Wait(const QString& address, QString& mac, QStringList* otherMacs
             wakeAt = std::min(wakeAt, settled);
         } else if (over || (s.prepared && !entry.asked)) {
             return false;
-        } else if (s.started) {
-            wakeAt = std::min(wakeAt, s.deadline);
         }
         if (cancelled) {
             guard.unlock();  // the caller's callback runs under none of our locks

@@ -14,7 +14,7 @@
 namespace vx::platform {
 
 // Asks every address at once, on a thread of its own, by one route (as
-// ResolveMacWith's): requests paced over a few milliseconds, a second one
+// ResolveMacWith's): requests paced over some 30 milliseconds, a second one
 // to the addresses still silent after vx::arp_helper::kRetryMs (raw and
 // helper routes; the neighbour-table route sends one datagram each and lets
 // the kernel ask), answers kept in a table until the deadline, which counts

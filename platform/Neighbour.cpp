@@ -108,16 +108,21 @@ bool ResolveRaw(const Ipv4Interface& itf, uint32_t target, Mac& mac, int deadlin
     std::memset(broadcast.sll_addr, 0xff, 6);
 
     auto nextSend = Clock::now();
+    int sends = 0;
     for (;;) {
-        if (Clock::now() >= nextSend) {
+        if (sends < vx::arp_helper::kSendsPerRequest && Clock::now() >= nextSend) {
+            ++sends;
             ::sendto(fd.get(), &request, sizeof request, 0, reinterpret_cast<sockaddr*>(&broadcast),
                      sizeof broadcast);
             nextSend += std::chrono::milliseconds(kArpRetryMs);
         }
         int left = RemainingMs(deadline);
         if (left == 0) return false;
-        int untilSend = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(nextSend - Clock::now()).count());
+        int untilSend = sends < vx::arp_helper::kSendsPerRequest
+                            ? static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                   nextSend - Clock::now())
+                                                   .count())
+                            : left;
         if (cancelled && cancelled()) return false;
         int wait = std::max(0, std::min({left, untilSend, kCancelPollMs}));
         pollfd p{fd.get(), POLLIN, 0};

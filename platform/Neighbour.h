@@ -27,7 +27,7 @@ namespace vx::platform {
 //   (scripts/setup.sh sets it) and sends the requests for the process. One
 //   helper serves every probe of the process over one socket pair; the
 //   capability never enters the program, its Qt or its plug-ins. Both raw
-//   routes repeat the request every 250 ms until the deadline.
+//   routes repeat an unanswered request once, 150 ms after the first.
 // - NeighbourTable, the last resort: a UDP datagram makes the kernel resolve
 //   the address (one ARP request per probe) and rtnetlink reads the entry.
 //   The kernel keeps an entry usable for up to 1.5 x base_reachable_time

@@ -46,7 +46,7 @@ struct Pending {
     ether_arp request;
     Clock::time_point deadline;
     Clock::time_point nextSend;
-    bool sentOnce = false;
+    int sends = 0;
     // Answered targets stay until their deadline, unrepeated, so that a
     // second station answering for the same address is reported too.
     std::vector<std::array<uint8_t, 6>> macs;
@@ -166,15 +166,16 @@ bool TakeRequest(int channel, std::vector<Pending>& pending) {
     const auto deadline =
         now + std::chrono::milliseconds(std::clamp(r.deadlineMs, kMinDeadlineMs, kMaxDeadlineMs));
     if (Pending* same = FindPending(pending, r.ifindex, r.target)) {
-        // Asked again while pending: no further packet, one more listener.
-        same->deadline = std::max(same->deadline, deadline);
-        if (!same->macs.empty()) {
-            Send(channel, r.id, kAnswered, same->macs.front().data());
-            for (size_t i = 1; i < same->macs.size(); ++i)
-                Send(channel, r.id, kAnotherMac, same->macs[i].data());
+        if (same->macs.empty()) {
+            // Asked again while still unanswered: no further packet, one
+            // more listener.
+            same->deadline = std::max(same->deadline, deadline);
+            if (same->ids.size() < kMaxPending) same->ids.push_back(r.id);
+            return true;
         }
-        if (same->ids.size() < kMaxPending) same->ids.push_back(r.id);
-        return true;
+        // An answer already given is no answer to a new question (the host
+        // may have gone since): that entry stops listening, this one asks.
+        pending.erase(pending.begin() + (same - pending.data()));
     }
     if (pending.size() >= kMaxPending) {
         Send(channel, r.id, kRefused);
@@ -230,20 +231,22 @@ int Tick(int channel, int raw, std::vector<Pending>& pending, TokenBucket& bucke
     bool starved = false;
     for (bool repeats : {false, true}) {
         for (Pending& p : pending) {
-            if (!p.macs.empty() || p.sentOnce != repeats || now < p.nextSend) continue;
+            if (!p.macs.empty() || p.sends >= kSendsPerRequest || (p.sends > 0) != repeats ||
+                now < p.nextSend)
+                continue;
             if (!bucket.Take(NowMs())) {
                 starved = true;
                 break;
             }
             BroadcastArp(raw, p.ifindex, p.request);
-            p.sentOnce = true;
+            ++p.sends;
             p.nextSend = now + std::chrono::milliseconds(kRetryMs);
         }
     }
     auto next = Clock::time_point::max();
     for (const Pending& p : pending) {
         next = std::min(next, p.deadline);
-        if (p.macs.empty()) next = std::min(next, p.nextSend);
+        if (p.macs.empty() && p.sends < kSendsPerRequest) next = std::min(next, p.nextSend);
     }
     if (next == Clock::time_point::max()) return -1;
     auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
@@ -275,6 +278,9 @@ int main(int argc, char** argv) {
     std::vector<Pending> pending;
     TokenBucket bucket(kRequestsPerSecond, kRequestBurst);
     for (;;) {
+        // Replies that came while the helper waited for the processor are
+        // taken before deadlines are judged: they came in time.
+        TakeReplies(channel, raw, pending);
         const int wait = Tick(channel, raw, pending, bucket);
         pollfd fds[2] = {{channel, POLLIN, 0}, {raw, POLLIN, 0}};
         if (poll(fds, 2, wait) < 0 && errno != EINTR) return 1;

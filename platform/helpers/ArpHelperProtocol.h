@@ -29,9 +29,12 @@ constexpr int kChannelFd = 3;
 constexpr uint32_t kMaxDeadlineMs = 5000;
 // Requests in flight at once; more are refused (a sweep has at most 256).
 constexpr size_t kMaxPending = 1024;
-// A request is repeated this often until its deadline: a host may miss one
-// broadcast, and a slow host answers each request after its own delay.
-constexpr int kRetryMs = 250;
+// An unanswered request is repeated once, this long after it first went
+// out: a host may miss one broadcast (a burst can overflow a busy host's
+// backlog), and one that answers 300 ms late still answers the repeat
+// within a 500 ms deadline.
+constexpr int kRetryMs = 150;
+constexpr int kSendsPerRequest = 2;
 // Shorter deadlines (other than 0, which sends nothing) are raised to this:
 // a request is a slot held for a while, not a packet per message.
 constexpr uint32_t kMinDeadlineMs = 100;
