@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the sweep benchmark in a lab of its own (root):
-#   bench/sweep/run.sh [BUILD_DIR] [vx_bench_sweep options]
+#   bench/sweep/run.sh [BUILD_DIR] [vx_bench_sweep options]   (lab id: $VX_LAB_ID or "bench")
 # First as root (the raw route, arp-scan and nmap), then as nobody without
 # capabilities (the ARP helper and the neighbour table), in the same lab.
 # tcpdump on the lab bridge counts the ARP frames of each pass, a check on
@@ -20,14 +20,14 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 cmake --build "$build" --target vx_bench_sweep vx-arp -j2
-export VX_LAB_ID=bench
-trap 'bash "$root/lab/down.sh" --id bench' EXIT
-bash "$root/lab/up.sh" --id bench
+export VX_LAB_ID=${VX_LAB_ID:-bench}
+trap 'bash "$root/lab/down.sh" --id "$VX_LAB_ID"' EXIT
+bash "$root/lab/up.sh" --id "$VX_LAB_ID"
 capture() { # name command...
     local name=$1 pcap
     shift
     pcap=$(mktemp /tmp/vx-sweep-XXXXXX.pcap)
-    ip netns exec vxlab-bench-br tcpdump -i br0 -nn -q -w "$pcap" arp 2>/dev/null &
+    ip netns exec "vxlab-$VX_LAB_ID-br" tcpdump -i br0 -nn -q -w "$pcap" arp 2>/dev/null &
     local dump=$!
     sleep 1  # tcpdump is listening
     "$@" || rc=1
