@@ -31,6 +31,7 @@
 
 #include "platform/NetworkInfo.h"
 #include "platform/HelperPrograms.h"
+#include "platform/NeighbourRoutes.h"
 #include "platform/helpers/ArpHelperProtocol.h"
 
 extern char** environ;
@@ -41,6 +42,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using Mac = std::array<unsigned char, 6>;
+using neighbour_detail::HelperSink;
 
 constexpr int kArpRetryMs = vx::arp_helper::kRetryMs;
 // The neighbour table is re-read at least this often; notifications usually
@@ -52,20 +54,7 @@ constexpr int kCancelPollMs = 25;
 // address. The discard port keeps a real service from taking it as input.
 constexpr uint16_t kTriggerPort = 9;
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
+using neighbour_detail::Fd;
 
 int RemainingMs(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -113,30 +102,27 @@ bool ResolveRaw(const Ipv4Interface& itf, uint32_t target, Mac& mac, int deadlin
     local.sll_ifindex = itf.index;
     if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) return false;
 
-    ether_arp request{};
-    request.ea_hdr.ar_hrd = htons(ARPHRD_ETHER);
-    request.ea_hdr.ar_pro = htons(ETH_P_IP);
-    request.ea_hdr.ar_hln = 6;
-    request.ea_hdr.ar_pln = 4;
-    request.ea_hdr.ar_op = htons(ARPOP_REQUEST);
-    std::memcpy(request.arp_sha, itf.mac.data(), 6);
-    std::memcpy(request.arp_spa, &itf.address, 4);
-    std::memcpy(request.arp_tpa, &target, 4);
+    const ether_arp request = neighbour_detail::ArpRequestFor(itf, target);
     sockaddr_ll broadcast = local;
     broadcast.sll_halen = 6;
     std::memset(broadcast.sll_addr, 0xff, 6);
 
     auto nextSend = Clock::now();
+    int sends = 0;
     for (;;) {
-        if (Clock::now() >= nextSend) {
+        if (sends < vx::arp_helper::kSendsPerRequest && Clock::now() >= nextSend) {
+            ++sends;
             ::sendto(fd.get(), &request, sizeof request, 0, reinterpret_cast<sockaddr*>(&broadcast),
                      sizeof broadcast);
             nextSend += std::chrono::milliseconds(kArpRetryMs);
         }
         int left = RemainingMs(deadline);
         if (left == 0) return false;
-        int untilSend = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(nextSend - Clock::now()).count());
+        int untilSend = sends < vx::arp_helper::kSendsPerRequest
+                            ? static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                   nextSend - Clock::now())
+                                                   .count())
+                            : left;
         if (cancelled && cancelled()) return false;
         int wait = std::max(0, std::min({left, untilSend, kCancelPollMs}));
         pollfd p{fd.get(), POLLIN, 0};
@@ -177,15 +163,14 @@ public:
         std::unique_lock lock(m_lock);
         if (!EnsureRunningLocked(lock)) return -1;
         Waiter waiter;
-        uint32_t id = m_nextId++;
-        if (id == 0) id = m_nextId++;  // 0 is the helper's greeting
-        const vx::arp_helper::Request request{id, ifindex, target,
-                                              static_cast<uint32_t>(std::max(0, deadlineMs))};
-        m_waiting[id] = &waiter;
-        if (::send(m_fd, &request, sizeof request, MSG_NOSIGNAL) != sizeof request) {
-            m_waiting.erase(id);
-            return vx::arp_helper::kSilent;
-        }
+        const uint32_t id = SendLocked(ifindex, target, deadlineMs, [&waiter](const Reply& r) {
+            if (r.status == vx::arp_helper::kAnotherMac) return;  // a caller takes the first
+            waiter.status = r.status;
+            std::memcpy(waiter.mac.data(), r.mac, 6);
+            waiter.done = true;
+            waiter.changed.notify_one();
+        });
+        if (id == 0) return vx::arp_helper::kSilent;
         // The helper ends every request by its deadline; the grace only
         // covers a helper that hangs.
         const auto limit = Clock::now() + std::chrono::milliseconds(deadlineMs + 1000);
@@ -206,18 +191,48 @@ public:
         return waiter.status;
     }
 
+    // Sends a request without waiting: every reply to it (the answer,
+    // further MACs, silence) goes to `sink` on the reader thread, under this
+    // client's lock, until Forget(id). 0 when no helper runs or the request
+    // could not be sent.
+    uint32_t Submit(int ifindex, uint32_t target, int deadlineMs, HelperSink sink) {
+        std::unique_lock lock(m_lock);
+        if (!EnsureRunningLocked(lock)) return 0;
+        return SendLocked(ifindex, target, deadlineMs, std::move(sink));
+    }
+
+    void Forget(uint32_t id) {
+        std::lock_guard guard(m_lock);
+        m_waiting.erase(id);
+    }
+
     bool Available() {
         std::unique_lock lock(m_lock);
         return EnsureRunningLocked(lock);
     }
 
 private:
+    using Reply = vx::arp_helper::Reply;
     struct Waiter {
         std::condition_variable changed;
         bool done = false;
         int status = vx::arp_helper::kSilent;
         Mac mac{};
     };
+
+    uint32_t SendLocked(int ifindex, uint32_t target, int deadlineMs, HelperSink sink) {
+        uint32_t id = m_nextId++;
+        if (id == 0) id = m_nextId++;  // 0 is the helper's greeting
+        const vx::arp_helper::Request request{id, ifindex, target,
+                                              static_cast<uint32_t>(std::max(0, deadlineMs))};
+        m_waiting[id] = std::move(sink);
+        if (::send(m_fd, &request, sizeof request, MSG_NOSIGNAL) != sizeof request) {
+            m_waiting.erase(id);
+            return 0;
+        }
+        return id;
+    }
+
     enum State { Idle, Starting, Running, Gone };
 
     // A helper that died is started again, a few times: each start that
@@ -265,20 +280,18 @@ private:
             std::lock_guard guard(m_lock);
             auto it = m_waiting.find(reply.id);
             if (it == m_waiting.end()) continue;  // its caller gave up
-            it->second->status = reply.status;
-            std::memcpy(it->second->mac.data(), reply.mac, 6);
-            it->second->done = true;
-            it->second->changed.notify_one();
+            it->second(reply);
         }
         if (channel >= 0) ::shutdown(channel, SHUT_RDWR);  // the helper sees EOF
         if (pid > 0)
             while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
             }
         std::lock_guard guard(m_lock);
-        for (auto& [id, waiter] : m_waiting) {
-            waiter->done = true;
-            waiter->status = vx::arp_helper::kSilent;
-            waiter->changed.notify_one();
+        Reply silent{};
+        silent.status = vx::arp_helper::kSilent;
+        for (auto& [id, sink] : m_waiting) {
+            silent.id = id;
+            sink(silent);
         }
         if (channel >= 0) ::close(channel);
         m_fd = -1;
@@ -295,7 +308,7 @@ private:
     bool m_stopping = false;                     // guarded by m_lock
     int m_fd = -1;                               // guarded by m_lock; recv()ed by the reader
     uint32_t m_nextId = 1;                       // guarded by m_lock
-    std::unordered_map<uint32_t, Waiter*> m_waiting;  // guarded by m_lock
+    std::unordered_map<uint32_t, HelperSink> m_waiting;  // guarded by m_lock
     std::thread m_reader;                        // started and joined under m_lock or at exit
 };
 
@@ -397,10 +410,7 @@ bool ResolveFromTable(const Ipv4Interface& itf, uint32_t target, Mac& mac, int d
 
     const int64_t window =
         neighbour_detail::EvidenceWindowMs(ReadNeighbourTimers(itf.name), SinceLastUseMs(target));
-    static const long ticks = [] {
-        const long t = ::sysconf(_SC_CLK_TCK);
-        return t > 0 ? t : 100;
-    }();
+    const long ticks = neighbour_detail::ClockTicksPerSecond();
     SendTrigger(target);
     static std::atomic<uint32_t> s_seq{1};
     bool dump = false;
@@ -448,6 +458,51 @@ bool ParseAddress(const QString& text, uint32_t& address) {
 }
 
 }  // namespace
+
+namespace neighbour_detail {
+
+ether_arp ArpRequestFor(const Ipv4Interface& itf, uint32_t target) {
+    ether_arp request{};
+    request.ea_hdr.ar_hrd = htons(ARPHRD_ETHER);
+    request.ea_hdr.ar_pro = htons(ETH_P_IP);
+    request.ea_hdr.ar_hln = 6;
+    request.ea_hdr.ar_pln = 4;
+    request.ea_hdr.ar_op = htons(ARPOP_REQUEST);
+    std::memcpy(request.arp_sha, itf.mac.data(), 6);
+    std::memcpy(request.arp_spa, &itf.address, 4);
+    std::memcpy(request.arp_tpa, &target, 4);
+    return request;
+}
+
+int OpenRawArpSocket() { return OpenArpSocket(); }
+
+uint32_t SubmitToHelper(int ifindex, uint32_t target, int deadlineMs, HelperSink sink) {
+    return Helper().Submit(ifindex, target, deadlineMs, std::move(sink));
+}
+
+void ForgetHelperRequest(uint32_t id) { Helper().Forget(id); }
+
+void TriggerResolution(uint32_t target) { SendTrigger(target); }
+
+bool QueryNeighbours(int fd, int ifindex, uint32_t seq) {
+    return SendNeighbourQuery(fd, 0, ifindex, true, seq);
+}
+
+int64_t EvidenceWindowFor(const Ipv4Interface& itf, uint32_t target) {
+    return EvidenceWindowMs(ReadNeighbourTimers(itf.name), SinceLastUseMs(target));
+}
+
+long ClockTicksPerSecond() {
+    static const long ticks = [] {
+        const long t = ::sysconf(_SC_CLK_TCK);
+        return t > 0 ? t : 100;
+    }();
+    return ticks;
+}
+
+bool ParseIpv4(const QString& text, uint32_t& address) { return ParseAddress(text, address); }
+
+}  // namespace neighbour_detail
 
 QString FormatMac(const unsigned char* b) {
     return QString::asprintf("%02X.%02X.%02X.%02X.%02X.%02X", b[0], b[1], b[2], b[3], b[4], b[5]);
@@ -595,8 +650,9 @@ int64_t EvidenceWindowMs(const NeighbourTimers& timers, int64_t sinceLastUseMs) 
     return timers.baseReachableMs * 3 / 2 + std::max(timers.delayFirstProbeMs, gap) + kSlackMs;
 }
 
-void ScanNeighbourMessages(const void* data, size_t len, uint32_t address, int ifindex,
-                           NeighbourScan& scan, long clockTicksPerSecond) {
+void ForEachNeighbour(const void* data, size_t len, long clockTicksPerSecond,
+                      const std::function<void(int, uint32_t, const NeighbourScan&)>& entry,
+                      NeighbourScan* end) {
     const char* p = static_cast<const char*>(data);
     size_t left = len;
     while (left >= sizeof(nlmsghdr)) {
@@ -606,24 +662,23 @@ void ScanNeighbourMessages(const void* data, size_t len, uint32_t address, int i
         const char* body = p + NLMSG_HDRLEN;
         const size_t bodyLen = header.nlmsg_len - NLMSG_HDRLEN;
         if (header.nlmsg_type == NLMSG_DONE) {
-            scan.finished = true;
+            if (end) end->finished = true;
         } else if (header.nlmsg_type == NLMSG_ERROR) {
-            scan.finished = true;
-            if (bodyLen >= sizeof(nlmsgerr)) {
+            if (end) end->finished = true;
+            if (end && bodyLen >= sizeof(nlmsgerr)) {
                 nlmsgerr e;
                 std::memcpy(&e, body, sizeof e);
                 // The kernel sends -errno; a reply claiming INT_MIN cannot be
                 // negated, and is an error all the same.
-                scan.error = e.error == INT_MIN ? EPROTO : -e.error;
+                end->error = e.error == INT_MIN ? EPROTO : -e.error;
             }
         } else if (header.nlmsg_type == RTM_NEWNEIGH && bodyLen >= sizeof(ndmsg)) {
             ndmsg n;
             std::memcpy(&n, body, sizeof n);
-            bool dstMatches = false;
+            bool haveDst = false;
+            uint32_t dst = 0;
             bool haveMac = false;
-            Mac mac{};
-            int64_t confirmedAgeMs = -1;
-            uint32_t probes = 0;
+            NeighbourScan scan;
             size_t at = NLMSG_ALIGN(sizeof(ndmsg));
             while (at + sizeof(rtattr) <= bodyLen) {
                 rtattr attr;
@@ -632,28 +687,27 @@ void ScanNeighbourMessages(const void* data, size_t len, uint32_t address, int i
                 const char* value = body + at + RTA_LENGTH(0);
                 const size_t valueLen = attr.rta_len - RTA_LENGTH(0);
                 if (attr.rta_type == NDA_DST && valueLen == 4) {
-                    dstMatches = std::memcmp(value, &address, 4) == 0;
+                    std::memcpy(&dst, value, 4);
+                    haveDst = true;
                 } else if (attr.rta_type == NDA_LLADDR && valueLen == 6) {
-                    std::memcpy(mac.data(), value, 6);
+                    std::memcpy(scan.mac.data(), value, 6);
                     haveMac = true;
                 } else if (attr.rta_type == NDA_CACHEINFO && valueLen >= sizeof(nda_cacheinfo) &&
                            clockTicksPerSecond > 0) {
                     nda_cacheinfo info;
                     std::memcpy(&info, value, sizeof info);
-                    confirmedAgeMs = int64_t(info.ndm_confirmed) * 1000 / clockTicksPerSecond;
+                    scan.confirmedAgeMs = int64_t(info.ndm_confirmed) * 1000 / clockTicksPerSecond;
                 } else if (attr.rta_type == NDA_PROBES && valueLen == 4) {
-                    std::memcpy(&probes, value, 4);
+                    std::memcpy(&scan.probes, value, 4);
                 }
                 at += RTA_ALIGN(attr.rta_len);
             }
-            if (n.ndm_family == AF_INET && n.ndm_ifindex == ifindex && dstMatches) {
-                // The last message about the entry is the newest.
+            if (n.ndm_family == AF_INET && haveDst) {
                 scan.seen = true;
                 scan.state = n.ndm_state;
-                scan.confirmedAgeMs = confirmedAgeMs;
-                scan.probes = probes;
                 scan.answered = haveMac && StateHasAnswer(n.ndm_state);
-                if (scan.answered) scan.mac = mac;
+                if (!scan.answered) scan.mac = {};
+                entry(n.ndm_ifindex, dst, scan);
             }
         }
         const size_t step = NLMSG_ALIGN(header.nlmsg_len);
@@ -661,6 +715,25 @@ void ScanNeighbourMessages(const void* data, size_t len, uint32_t address, int i
         p += step;
         left -= step;
     }
+}
+
+void ScanNeighbourMessages(const void* data, size_t len, uint32_t address, int ifindex,
+                           NeighbourScan& scan, long clockTicksPerSecond) {
+    ForEachNeighbour(
+        data, len, clockTicksPerSecond,
+        [&](int entryIndex, uint32_t dst, const NeighbourScan& entry) {
+            if (entryIndex != ifindex || dst != address) return;
+            // The last message about the entry is the newest; a MAC once
+            // read stays with the scan.
+            const Mac mac = entry.answered ? entry.mac : scan.mac;
+            const bool finished = scan.finished;
+            const int error = scan.error;
+            scan = entry;
+            scan.mac = mac;
+            scan.finished = finished;
+            scan.error = error;
+        },
+        &scan);
 }
 
 }  // namespace neighbour_detail

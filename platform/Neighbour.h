@@ -27,7 +27,7 @@ namespace vx::platform {
 //   (scripts/setup.sh sets it) and sends the requests for the process. One
 //   helper serves every probe of the process over one socket pair; the
 //   capability never enters the program, its Qt or its plug-ins. Both raw
-//   routes repeat the request every 250 ms until the deadline.
+//   routes repeat an unanswered request once, 150 ms after the first.
 // - NeighbourTable, the last resort: a UDP datagram makes the kernel resolve
 //   the address (one ARP request per probe) and rtnetlink reads the entry.
 //   The kernel keeps an entry usable for up to 1.5 x base_reachable_time
@@ -39,10 +39,10 @@ namespace vx::platform {
 // The environment variable VX_RESOLVE_MODE ("raw", "helper" or "neigh") pins
 // one route for the whole process; VX_ARP_HELPER names the helper program.
 //
-// Silence always costs the whole deadline, so it bounds a sweep: 254
-// addresses at 32 concurrent probes take about eight deadlines. Hosts on a
-// LAN answer within milliseconds; half a second still leaves a slow
-// (power-saving) device a second request and its answer.
+// Silence always costs the whole deadline; a sweep of many addresses asks
+// them all at once instead (ArpSweep.h), so that it costs one deadline.
+// Hosts on a LAN answer within milliseconds; half a second still leaves a
+// slow (power-saving) device a second request and its answer.
 constexpr int kDefaultResolveDeadlineMs = 500;
 bool ResolveMac(const QString& address, QString& mac, int deadlineMs = kDefaultResolveDeadlineMs);
 
@@ -113,6 +113,13 @@ struct NeighbourScan {
 // entry's cache times (USER_HZ); a pure function of its inputs.
 void ScanNeighbourMessages(const void* data, size_t len, uint32_t address, int ifindex,
                            NeighbourScan& scan, long clockTicksPerSecond = 100);
+
+// The same for every IPv4 entry in the buffer: `entry` gets the interface,
+// the address (network byte order) and what one message said about it;
+// NLMSG_DONE and NLMSG_ERROR go into `end` (finished, error) when given.
+void ForEachNeighbour(const void* data, size_t len, long clockTicksPerSecond,
+                      const std::function<void(int, uint32_t, const NeighbourScan&)>& entry,
+                      NeighbourScan* end = nullptr);
 
 // reachable, stale, delay, probe, permanent (and noarp) hold an address;
 // incomplete, failed and none do not.

@@ -1,18 +1,20 @@
 // Times one sweep of the lab /24 (.1 - .254) the ways this program can run
 // it, and arp-scan and nmap in the same namespace and the same run.
-//   vx_bench_sweep [--threads 32,256] [--modes raw,helper,neigh] [--deadline ms]
-//                  [--runs n] [--engines pool,tasks,page] [--peers yes|no]
+//   vx_bench_sweep [--threads 1,8,32,256] [--modes raw,helper,neigh] [--deadline ms]
+//                  [--runs n] [--engines page[,pool,tasks]] [--peers yes|no]
 //                  [--shares yes|no] [--vanish yes|no] [--interval s] [--patrol minutes]
 // Routes: raw (the process's own socket, root), helper (vx-arp), neigh (the
 // kernel's neighbour table). Run as nobody (VX_LAB_USER=nobody, run.sh does)
 // for the unprivileged routes.
+// Each row also gives the frames the workstation sent and received meanwhile
+// (its link's counters: every frame crosses its port of the lab bridge).
 // pool:  n plain threads call ResolveMac until the 254 addresses are done.
 // tasks: one host patrol probe task per address through the host's task
 //        manager at maximum n, as the plug-in sweeps (when built with it).
 // page:  the host patrol tool itself: its page's start path queues the tasks
 //        and applies every result on the UI thread, whose event-loop latency
 //        (lateness of a 10 ms timer: median, p99, worst) is reported alongside.
-// shares: page sweeps with shares off, on with no host dropping SMB, and on
+// shares: page sweeps at limit 32 with shares off, on with no host dropping SMB, and on
 //        with the lab's three smbdrop hosts dropping it.
 // vanish: a patrol at the page's interval (default 15 s) in which the flap
 //        host's link goes down between sweeps 1 and 2: the seconds until
@@ -23,6 +25,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSet>
@@ -59,6 +62,8 @@ namespace {
 
 struct Outcome {
     double seconds = 0;
+    qint64 framesOut = -1;  // frames the workstation sent / received meanwhile
+    qint64 framesIn = -1;
     QSet<QString> found;
     bool ok = true;           // the tool ran
     double uiLateMaxMs = -1;  // page runs: worst lateness of the UI timer
@@ -69,6 +74,23 @@ struct Outcome {
 QString Address(int i) { return QStringLiteral("%1.%2").arg(Lab().Value("VXLAB_SUBNET")).arg(i); }
 
 void ForgetNeighbours() { vx::lab::RunCommand({"ip", "neigh", "flush", "dev", "eth0"}); }
+
+// The workstation link's frame counter: what crosses its port of the lab
+// bridge (run.sh checks the sum against a capture on the bridge).
+qint64 LinkFrames(const char* direction) {
+    QFile f(QStringLiteral("/sys/class/net/eth0/statistics/%1_packets").arg(direction));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLongLong() : -1;
+}
+
+// Counts the frames of whatever `run` does.
+template <typename Run>
+Outcome Counted(Run run) {
+    const qint64 out0 = LinkFrames("tx"), in0 = LinkFrames("rx");
+    Outcome o = run();
+    o.framesOut = LinkFrames("tx") - out0;
+    o.framesIn = LinkFrames("rx") - in0;
+    return o;
+}
 
 Outcome PoolSweep(ResolveMode mode, int threads, int deadlineMs) {
     Outcome out;
@@ -103,6 +125,9 @@ public:
     BenchProbe(ResolveMode mode, int deadlineMs) : m_mode(mode), m_deadline(deadlineMs) {}
     bool ResolveMac(const QString& address, QString& mac) override {
         return ResolveMacWith(m_mode, address, mac, m_deadline);
+    }
+    std::shared_ptr<hp::ISweepTable> BeginSweep(const QStringList& addresses) override {
+        return hp::MakeArpSweepTable(addresses, m_mode, m_deadline);
     }
     void EnumHostShares(const QString& host, QStringList& names) override {
         ::EnumHostShares(host, names);
@@ -293,8 +318,11 @@ Outcome TaskSweep(ResolveMode mode, int threads, int deadlineMs) {
     manager.StartScheduler();
     QElapsedTimer t;
     t.start();
-    for (int i = 1; i <= 254; ++i)
-        manager.AddTask(new hp::CHostProbeTask(&manager, &engine, Address(i), false));
+    QStringList addresses;
+    for (int i = 1; i <= 254; ++i) addresses << Address(i);
+    const auto sweep = engine.Probe().BeginSweep(addresses);
+    for (const QString& address : addresses)
+        manager.AddTask(new hp::CHostProbeTask(&manager, &engine, address, false, sweep));
     // The plug-in's sweep gate asks exactly this.
     while (manager.GetTaskCount(hp::kProbeTypeName) > 0) QThread::usleep(500);
     out.seconds = t.nsecsElapsed() / 1e9;
@@ -333,7 +361,8 @@ int Bench(int argc, char** argv) {
         const int i = args.indexOf(name);
         return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
     };
-    const QList<int> threadCounts = IntList(option("--threads", "32,256"));
+    const QList<int> threadCounts = IntList(option("--threads", "1,8,32,256"));
+    const int defaultLimit = threadCounts.contains(32) ? 32 : threadCounts.value(0, 32);
     const QStringList modes = option("--modes", "raw,helper,neigh").split(',');
     const bool peers = option("--peers", "yes") == "yes";
     const bool shares = option("--shares", "yes") == "yes";
@@ -348,7 +377,7 @@ int Bench(int argc, char** argv) {
     const int deadline = option("--deadline", QString::number(kDefaultResolveDeadlineMs)).toInt();
     const int runs = option("--runs", "1").toInt();
 #ifdef VX_BENCH_TASKS
-    const QStringList engines = option("--engines", "pool,tasks,page").split(',');
+    const QStringList engines = option("--engines", "page").split(',');
 #else
     const QStringList engines = {"pool"};
 #endif
@@ -361,9 +390,9 @@ int Bench(int argc, char** argv) {
                 static_cast<long long>(live.size()));
     std::printf("ResolveMac deadline %d ms; uid %d; own raw ARP: %s; ARP helper: %s\n\n", deadline,
                 int(getuid()), CanUseRawArp() ? "yes" : "no", CanUseArpHelper() ? "yes" : "no");
-    std::printf("%-34s %8s %6s %9s %18s  %s\n", "run", "seconds", "found", "÷arp-scan",
-                "UI late ms", "missing");
-    std::printf("%-34s %8s %6s %9s %18s\n", "", "", "", "", "p50 / p99 / max");
+    std::printf("%-34s %8s %6s %9s %18s %11s  %s\n", "run", "seconds", "found", "÷arp-scan",
+                "UI late ms", "frames", "missing");
+    std::printf("%-34s %8s %6s %9s %18s %11s\n", "", "", "", "", "p50 / p99 / max", "out / in");
 
     const QRegularExpression arpScanLine(QStringLiteral("^(\\d+\\.\\d+\\.\\d+\\.\\d+)\\s"));
     const QRegularExpression nmapLine(QStringLiteral("^Nmap scan report for (\\S+)"));
@@ -371,8 +400,14 @@ int Bench(int argc, char** argv) {
     for (int run = 1; run <= runs; ++run) {
         Outcome arpScan, nmap;
         if (peers) {
-            arpScan = RunPeer({"arp-scan", "--localnet", "-I", "eth0", "-q"}, arpScanLine);
-            nmap = RunPeer({"nmap", "-sn", "-n", Lab().Value("VXLAB_SUBNET") + ".0/24"}, nmapLine);
+            ForgetNeighbours();
+            arpScan = Counted(
+                [&] { return RunPeer({"arp-scan", "--localnet", "-I", "eth0", "-q"}, arpScanLine); });
+            ForgetNeighbours();
+            nmap = Counted([&] {
+                return RunPeer({"nmap", "-sn", "-n", Lab().Value("VXLAB_SUBNET") + ".0/24"},
+                               nmapLine);
+            });
         }
         auto print = [&](const QString& name, const Outcome& o, bool ownCounts) {
             QStringList missing;
@@ -386,10 +421,14 @@ int Bench(int argc, char** argv) {
                                                        .arg(o.uiLateP50Ms, 0, 'f', 1)
                                                        .arg(o.uiLateP99Ms, 0, 'f', 1)
                                                        .arg(o.uiLateMaxMs, 0, 'f', 1);
-            std::printf("%-34s %8.3f %6lld %9.2f %18s  %s\n", qPrintable(name), o.seconds,
+            const QString frames = o.framesOut < 0 ? QStringLiteral("-")
+                                                   : QStringLiteral("%1 / %2")
+                                                         .arg(o.framesOut)
+                                                         .arg(o.framesIn);
+            std::printf("%-34s %8.3f %6lld %9.2f %18s %11s  %s\n", qPrintable(name), o.seconds,
                         static_cast<long long>(o.found.size()),
                         arpScan.seconds > 0 ? o.seconds / arpScan.seconds : 0.0, qPrintable(ui),
-                        qPrintable(missing.join(' ')));
+                        qPrintable(frames), qPrintable(missing.join(' ')));
             std::fflush(stdout);
         };
         // arp-scan never lists the machine it runs on; nmap does.
@@ -404,10 +443,10 @@ int Bench(int argc, char** argv) {
                     ForgetNeighbours();
                     Outcome o;
 #ifdef VX_BENCH_TASKS
-                    if (engine == "tasks") o = TaskSweep(mode, threads, deadline);
-                    if (engine == "page") o = PageSweep(mode, threads, deadline);
+                    if (engine == "tasks") o = Counted([&] { return TaskSweep(mode, threads, deadline); });
+                    if (engine == "page") o = Counted([&] { return PageSweep(mode, threads, deadline); });
 #endif
-                    if (engine == "pool") o = PoolSweep(mode, threads, deadline);
+                    if (engine == "pool") o = Counted([&] { return PoolSweep(mode, threads, deadline); });
                     print(QStringLiteral("#%1 %2 %3 limit %4")
                               .arg(run)
                               .arg(engine, modeName)
@@ -419,7 +458,8 @@ int Bench(int argc, char** argv) {
 #ifdef VX_BENCH_TASKS
         // Shares on: the listings run beside the probes, each bounded.
         for (const QString& modeName : shares ? modes : QStringList{}) {
-            const int threads = threadCounts.value(0, 32);
+            // The default limit, which is what every user sweeps at.
+            const int threads = defaultLimit;
             struct Case {
                 const char* name;
                 bool shares;
@@ -435,7 +475,7 @@ int Bench(int argc, char** argv) {
                           .arg(modeName)
                           .arg(threads)
                           .arg(c.name),
-                      patrol.Sweep(c.shares), true);
+                      Counted([&] { return patrol.Sweep(c.shares); }), true);
             }
             vx::lab::RunLabScript("link.sh", {"smbdrop", "on"});
         }
@@ -448,7 +488,7 @@ int Bench(int argc, char** argv) {
     for (const QString& modeName : vanish ? modes : QStringList{}) {
         ForgetNeighbours();
         const PatrolOutcome o =
-            Patrol(modeOf(modeName), threadCounts.value(0, 32), deadline, intervalS, 6, true);
+            Patrol(modeOf(modeName), defaultLimit, deadline, intervalS, 6, true);
         std::printf("vanish %-6s interval %d s: \"下线了\" %.1f s after the link went down, on "
                     "sweep %d after it (4 due)%s%s\n",
                     qPrintable(modeName), intervalS, o.vanishToOffline, o.sweepsToOffline,
@@ -458,7 +498,7 @@ int Bench(int argc, char** argv) {
         if (!o.liveReportedOffline.isEmpty() || o.vanishToOffline < 0) allFound = false;
     }
     for (const QString& modeName : patrolMinutes > 0 ? modes : QStringList{}) {
-        const PatrolOutcome o = Patrol(modeOf(modeName), threadCounts.value(0, 32), deadline,
+        const PatrolOutcome o = Patrol(modeOf(modeName), defaultLimit, deadline,
                                        intervalS, patrolMinutes, false);
         std::printf("patrol %-6s interval %d s: %.1f min, %d sweeps, live hosts reported offline: "
                     "%s\n",

@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -20,9 +21,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <algorithm>
+#include <array>
 #include <map>
 #include <string>
 
+#include "platform/helpers/ArpFrames.h"
 #include "platform/helpers/ArpHelperProtocol.h"
 
 namespace {
@@ -30,14 +33,29 @@ namespace {
 using namespace vx::arp_helper;
 using Clock = std::chrono::steady_clock;
 
+// Further MACs kept per target beyond the first: enough to show a conflict,
+// not a store for whatever a segment sends.
+constexpr size_t kMaxMacsPerTarget = 4;
+
+// One target being asked, and every request from the process that asked for
+// it while it was pending.
 struct Pending {
-    uint32_t id;
+    std::vector<uint32_t> ids;
     int ifindex;
     uint32_t target;
     ether_arp request;
     Clock::time_point deadline;
     Clock::time_point nextSend;
+    int sends = 0;
+    // Answered targets stay until their deadline, unrepeated, so that a
+    // second station answering for the same address is reported too.
+    std::vector<std::array<uint8_t, 6>> macs;
 };
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+        .count();
+}
 
 std::vector<LocalAddress> LocalAddresses() {
     std::vector<LocalAddress> out;
@@ -55,6 +73,7 @@ std::vector<LocalAddress> LocalAddresses() {
         l.netmask = reinterpret_cast<const sockaddr_in*>(a->ifa_netmask)->sin_addr.s_addr;
         l.up = (a->ifa_flags & IFF_UP) != 0;
         l.loopback = (a->ifa_flags & IFF_LOOPBACK) != 0;
+        l.noArp = (a->ifa_flags & IFF_NOARP) != 0;
         auto link = links.find(a->ifa_name);
         if (link != links.end() && link->second->sll_hatype == ARPHRD_ETHER &&
             link->second->sll_halen == 6) {
@@ -68,24 +87,31 @@ std::vector<LocalAddress> LocalAddresses() {
 }
 
 // The socket is all the privilege this program needs; what it was started
-// with goes before the first request is read.
-void DropCapabilities() {
+// with goes before the first request is read. False when any of it stays:
+// the helper then must not serve.
+bool DropCapabilities() {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct none[2]{};
-    syscall(SYS_capset, &header, none);
-    prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    if (syscall(SYS_capset, &header, none) != 0) return false;
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return false;
+    __user_cap_data_struct left[2]{};
+    if (syscall(SYS_capget, &header, left) != 0) return false;
+    for (const auto& set : left)
+        if (set.effective || set.permitted || set.inheritable) return false;
+    return true;
 }
 
-// Only ARP replies wake the helper (offsets into the ARP header).
-void AttachReplyFilter(int fd) {
-    sock_filter code[] = {
-        BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 6),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ARPOP_REPLY, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, 0xffff),
-        BPF_STMT(BPF_RET | BPF_K, 0),
-    };
-    sock_fprog prog{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
-    setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &prog, sizeof prog);
+// The channel must be what the process hands over: one end of a local
+// SOCK_SEQPACKET pair. Anything else on fd 3 (a file, a pipe, a network
+// socket someone left open) means the helper was not started by the program.
+bool ChannelIsOurs(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISSOCK(st.st_mode)) return false;
+    int value = 0;
+    socklen_t len = sizeof value;
+    if (getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &value, &len) != 0 || value != AF_UNIX) return false;
+    len = sizeof value;
+    return getsockopt(fd, SOL_SOCKET, SO_TYPE, &value, &len) == 0 && value == SOCK_SEQPACKET;
 }
 
 void Send(int channel, uint32_t id, Status status, const uint8_t* mac = nullptr) {
@@ -97,18 +123,16 @@ void Send(int channel, uint32_t id, Status status, const uint8_t* mac = nullptr)
     send(channel, &reply, sizeof reply, MSG_NOSIGNAL);
 }
 
-void Broadcast(int raw, const Pending& p) {
-    sockaddr_ll to{};
-    to.sll_family = AF_PACKET;
-    to.sll_protocol = htons(ETH_P_ARP);
-    to.sll_ifindex = p.ifindex;
-    to.sll_halen = 6;
-    std::memset(to.sll_addr, 0xff, 6);
-    sendto(raw, &p.request, sizeof p.request, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+
+// The request for `target` if one is pending on `ifindex`.
+Pending* FindPending(std::vector<Pending>& pending, int ifindex, uint32_t target) {
+    for (Pending& p : pending)
+        if (p.ifindex == ifindex && p.target == target) return &p;
+    return nullptr;
 }
 
 // One message from the process. False at EOF.
-bool TakeRequest(int channel, int raw, std::vector<Pending>& pending) {
+bool TakeRequest(int channel, std::vector<Pending>& pending) {
     unsigned char buf[sizeof(Request) + 1];
     const ssize_t n = recv(channel, buf, sizeof buf, MSG_DONTWAIT);
     if (n == 0) return false;
@@ -121,14 +145,44 @@ bool TakeRequest(int channel, int raw, std::vector<Pending>& pending) {
         return true;
     }
     std::memcpy(&r, buf, sizeof r);
-    const std::vector<LocalAddress> local = LocalAddresses();
+    // A sweep asks hundreds of targets within milliseconds; the interfaces
+    // are read again when the last reading is older than that.
+    static std::vector<LocalAddress> local;
+    static Clock::time_point readAt;
+    const auto now = Clock::now();
+    if (local.empty() || now - readAt > std::chrono::milliseconds(50)) {
+        local = LocalAddresses();
+        readAt = now;
+    }
     const LocalAddress* source = SourceFor(local, r.ifindex, r.target);
-    if (!source || pending.size() >= kMaxPending) {
+    if (!source) {
+        Send(channel, r.id, kRefused);
+        return true;
+    }
+    if (r.deadlineMs == 0) {
+        Send(channel, r.id, kSilent);
+        return true;
+    }
+    const auto deadline =
+        now + std::chrono::milliseconds(std::clamp(r.deadlineMs, kMinDeadlineMs, kMaxDeadlineMs));
+    if (Pending* same = FindPending(pending, r.ifindex, r.target)) {
+        if (same->macs.empty()) {
+            // Asked again while still unanswered: no further packet, one
+            // more listener.
+            same->deadline = std::max(same->deadline, deadline);
+            if (same->ids.size() < kMaxPending) same->ids.push_back(r.id);
+            return true;
+        }
+        // An answer already given is no answer to a new question (the host
+        // may have gone since): that entry stops listening, this one asks.
+        pending.erase(pending.begin() + (same - pending.data()));
+    }
+    if (pending.size() >= kMaxPending) {
         Send(channel, r.id, kRefused);
         return true;
     }
     Pending p{};
-    p.id = r.id;
+    p.ids.push_back(r.id);
     p.ifindex = r.ifindex;
     p.target = r.target;
     p.request.ea_hdr.ar_hrd = htons(ARPHRD_ETHER);
@@ -139,63 +193,64 @@ bool TakeRequest(int channel, int raw, std::vector<Pending>& pending) {
     std::memcpy(p.request.arp_sha, source->mac, 6);
     std::memcpy(p.request.arp_spa, &source->address, 4);
     std::memcpy(p.request.arp_tpa, &r.target, 4);
-    const auto now = Clock::now();
-    p.deadline = now + std::chrono::milliseconds(std::min(r.deadlineMs, kMaxDeadlineMs));
-    p.nextSend = now + std::chrono::milliseconds(kRetryMs);
-    if (r.deadlineMs == 0) {
-        Send(channel, r.id, kSilent);
-        return true;
-    }
-    Broadcast(raw, p);
+    p.deadline = deadline;
+    p.nextSend = now;  // sent by the next Tick, when the bucket allows
     pending.push_back(p);
     return true;
 }
 
 void TakeReplies(int channel, int raw, std::vector<Pending>& pending) {
-    unsigned char buf[256];
-    sockaddr_ll from{};
-    socklen_t fromLen = sizeof from;
-    ssize_t n;
-    while ((n = recvfrom(raw, buf, sizeof buf, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
-                         &fromLen)) > 0) {
-        fromLen = sizeof from;
-        if (n < static_cast<ssize_t>(sizeof(ether_arp))) continue;
-        ether_arp reply;
-        std::memcpy(&reply, buf, sizeof reply);
-        if (ntohs(reply.ea_hdr.ar_op) != ARPOP_REPLY || ntohs(reply.ea_hdr.ar_pro) != ETH_P_IP ||
-            reply.ea_hdr.ar_hln != 6 || reply.ea_hdr.ar_pln != 4)
-            continue;
-        for (auto it = pending.begin(); it != pending.end();) {
-            if (it->ifindex == from.sll_ifindex && std::memcmp(reply.arp_spa, &it->target, 4) == 0) {
-                Send(channel, it->id, kAnswered, reply.arp_sha);
-                it = pending.erase(it);
-            } else {
-                ++it;
-            }
-        }
+    ArpReply reply;
+    while (NextArpReply(raw, reply)) {
+        Pending* p = FindPending(pending, reply.ifindex, reply.sender);
+        if (!p) continue;
+        std::array<uint8_t, 6> mac{};
+        std::memcpy(mac.data(), reply.mac, 6);
+        if (std::find(p->macs.begin(), p->macs.end(), mac) != p->macs.end()) continue;
+        if (p->macs.size() > kMaxMacsPerTarget) continue;
+        const Status status = p->macs.empty() ? kAnswered : kAnotherMac;
+        p->macs.push_back(mac);
+        for (uint32_t id : p->ids) Send(channel, id, status, mac.data());
     }
 }
 
-// Repeats due requests, ends those past their deadline; returns the wait
-// until the next thing is due (-1: nothing pending).
-int Tick(int channel, int raw, std::vector<Pending>& pending) {
+// Sends what is due and the bucket allows (first requests before repeats),
+// ends requests past their deadline; returns the wait until the next thing
+// is due (-1: nothing pending).
+int Tick(int channel, int raw, std::vector<Pending>& pending, TokenBucket& bucket) {
     const auto now = Clock::now();
-    auto next = Clock::time_point::max();
     for (auto it = pending.begin(); it != pending.end();) {
         if (now >= it->deadline) {
-            Send(channel, it->id, kSilent);
+            if (it->macs.empty())
+                for (uint32_t id : it->ids) Send(channel, id, kSilent);
             it = pending.erase(it);
-            continue;
+        } else {
+            ++it;
         }
-        if (now >= it->nextSend) {
-            Broadcast(raw, *it);
-            it->nextSend += std::chrono::milliseconds(kRetryMs);
+    }
+    bool starved = false;
+    for (bool repeats : {false, true}) {
+        for (Pending& p : pending) {
+            if (!p.macs.empty() || p.sends >= kSendsPerRequest || (p.sends > 0) != repeats ||
+                now < p.nextSend)
+                continue;
+            if (!bucket.Take(NowMs())) {
+                starved = true;
+                break;
+            }
+            BroadcastArp(raw, p.ifindex, p.request);
+            ++p.sends;
+            p.nextSend = now + std::chrono::milliseconds(kRetryMs);
         }
-        next = std::min({next, it->deadline, it->nextSend});
-        ++it;
+    }
+    auto next = Clock::time_point::max();
+    for (const Pending& p : pending) {
+        next = std::min(next, p.deadline);
+        if (p.macs.empty() && p.sends < kSendsPerRequest) next = std::min(next, p.nextSend);
     }
     if (next == Clock::time_point::max()) return -1;
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
+    auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
+    if (starved) wait = std::min<long long>(wait, bucket.WaitMs(NowMs()));
     return static_cast<int>(std::max<long long>(1, wait));
 }
 
@@ -208,21 +263,29 @@ int main(int argc, char** argv) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (argc != 2 || getppid() != static_cast<pid_t>(std::atoi(argv[1]))) return 2;
     const int channel = kChannelFd;
+    if (!ChannelIsOurs(channel)) return 2;
     const int raw = socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP));
-    DropCapabilities();
+    if (!DropCapabilities()) {
+        if (raw >= 0) close(raw);
+        return 3;
+    }
     if (raw < 0) {
         Send(channel, 0, kNoCapability);
         return 1;
     }
-    AttachReplyFilter(raw);
+    AttachArpReplyFilter(raw);
     Send(channel, 0, kReady);
     std::vector<Pending> pending;
+    TokenBucket bucket(kRequestsPerSecond, kRequestBurst);
     for (;;) {
-        const int wait = Tick(channel, raw, pending);
+        // Replies that came while the helper waited for the processor are
+        // taken before deadlines are judged: they came in time.
+        TakeReplies(channel, raw, pending);
+        const int wait = Tick(channel, raw, pending, bucket);
         pollfd fds[2] = {{channel, POLLIN, 0}, {raw, POLLIN, 0}};
         if (poll(fds, 2, wait) < 0 && errno != EINTR) return 1;
         if (fds[1].revents & POLLIN) TakeReplies(channel, raw, pending);
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
-            if (!TakeRequest(channel, raw, pending)) return 0;
+            if (!TakeRequest(channel, pending)) return 0;
     }
 }

@@ -148,10 +148,12 @@ void CHostPatrolDlg::StartSweep(bool fromTimer) {
     }
     const QString prefix = m_engine->SubnetPrefix();
     if (prefix.isEmpty()) return;
-    for (int i = 1; i <= 254; ++i) {
-        manager->AddTask(new CHostProbeTask(
-            manager, m_engine, QStringLiteral("%1.%2").arg(prefix).arg(i), m_shareOption != 0));
-    }
+    QStringList addresses;
+    for (int i = 1; i <= 254; ++i) addresses << QStringLiteral("%1.%2").arg(prefix).arg(i);
+    // Every address is asked at once; each task reads its own answer.
+    const std::shared_ptr<ISweepTable> sweep = m_engine->Probe().BeginSweep(addresses);
+    for (const QString& address : addresses)
+        manager->AddTask(new CHostProbeTask(manager, m_engine, address, m_shareOption != 0, sweep));
 }
 
 void CHostPatrolDlg::ApplyScanResult(const HostScanResult& result) {

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 
+#include "platform/ArpSweep.h"
 #include "platform/Neighbour.h"
 #include "platform/NetworkInfo.h"
 #include "plugins/common/EnumHostShares.h"
@@ -16,6 +17,32 @@ bool CNetworkProbe::ResolveMacUnlessStopped(const QString& address, QString& mac
                                             const std::function<bool()>& stopped) {
     return vx::platform::ResolveMacWith(vx::platform::DefaultResolveMode(), address, mac,
                                         vx::platform::kDefaultResolveDeadlineMs, stopped);
+}
+
+namespace {
+
+class CArpSweepTable final : public ISweepTable {
+public:
+    CArpSweepTable(const QStringList& addresses, vx::platform::ResolveMode mode, int deadlineMs)
+        : m_sweep(addresses, mode, deadlineMs) {}
+    bool ResolveMac(const QString& address, QString& mac, QStringList& otherMacs,
+                    const std::function<bool()>& stopped) override {
+        return m_sweep.Wait(address, mac, &otherMacs, stopped);
+    }
+
+private:
+    vx::platform::ArpSweep m_sweep;
+};
+
+}  // namespace
+
+std::shared_ptr<ISweepTable> MakeArpSweepTable(const QStringList& addresses,
+                                               vx::platform::ResolveMode mode, int deadlineMs) {
+    return std::make_shared<CArpSweepTable>(addresses, mode, deadlineMs);
+}
+
+std::shared_ptr<ISweepTable> CNetworkProbe::BeginSweep(const QStringList& addresses) {
+    return MakeArpSweepTable(addresses);
 }
 
 QString CNetworkProbe::RouteNotice() {
@@ -38,11 +65,15 @@ void CNetworkProbe::EnumHostSharesUnlessStopped(const QString& host, QStringList
 }
 
 HostScanResult RunProbe(IHostProbe& probe, const QString& address, bool withShares,
-                        const std::function<bool()>& stopped) {
+                        const std::function<bool()>& stopped, ISweepTable* sweep) {
     HostScanResult result;
     result.address = address;
     QString mac;
-    if (!probe.ResolveMacUnlessStopped(address, mac, stopped)) return result;
+    QStringList others;
+    const bool answered = sweep ? sweep->ResolveMac(address, mac, others, stopped)
+                                : probe.ResolveMacUnlessStopped(address, mac, stopped);
+    if (!answered) return result;
+    result.otherMacs = others;
     result.mac = mac;
     result.time = QDateTime::currentDateTime().toString(QStringLiteral("yy-MM-dd HH:mm:ss"));
     if (withShares) probe.EnumHostSharesUnlessStopped(address, result.shares, stopped);

@@ -5,6 +5,9 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
+
+#include "platform/Neighbour.h"
 
 namespace vx::hostpatrol {
 
@@ -20,6 +23,18 @@ struct HostScanResult {
     QStringList otherMacs;
 
     bool Answered() const { return !time.isEmpty(); }
+};
+
+// The ARP answers of one sweep, asked of every address at the sweep's start
+// and shared by the sweep's probes. Thread-safe.
+class ISweepTable {
+public:
+    virtual ~ISweepTable() = default;
+    // True, with `mac` and any further MACs that answered the same address
+    // (`otherMacs`), as soon as the table holds `address`'s answer; false at
+    // the sweep's common deadline, or at once when `stopped` says so.
+    virtual bool ResolveMac(const QString& address, QString& mac, QStringList& otherMacs,
+                            const std::function<bool()>& stopped) = 0;
 };
 
 // The network calls of a probe. Probes run on many threads at once, so an
@@ -48,6 +63,12 @@ public:
     // A line for the output log when probes are less exact than they could
     // be, empty otherwise. Asked once, from a probe thread.
     virtual QString RouteNotice() { return {}; }
+    // Starts asking every one of `addresses` at once and returns at once;
+    // null when this probe asks each address only when its task runs.
+    virtual std::shared_ptr<ISweepTable> BeginSweep(const QStringList& addresses) {
+        (void)addresses;
+        return nullptr;
+    }
 };
 
 // The real probe: neighbour resolution and SMB share listing.
@@ -62,12 +83,20 @@ public:
     // Says so when the kernel's neighbour table stands in for raw ARP, with
     // the command that enables the exact route.
     QString RouteNotice() override;
+    // Every address asked at once in the process's route.
+    std::shared_ptr<ISweepTable> BeginSweep(const QStringList& addresses) override;
 };
 
-// Runs one probe: resolve, stamp the local time, list shares if asked to
-// and not `stopped` (a stopped probe's result goes nowhere).
+// A sweep table over the platform's ARP sweep (ArpSweep) in `mode`.
+std::shared_ptr<ISweepTable> MakeArpSweepTable(
+    const QStringList& addresses, vx::platform::ResolveMode mode = vx::platform::DefaultResolveMode(),
+    int deadlineMs = vx::platform::kDefaultResolveDeadlineMs);
+
+// Runs one probe: resolve (from `sweep` when there is one), stamp the local
+// time, list shares if asked to and not `stopped` (a stopped probe's result
+// goes nowhere).
 HostScanResult RunProbe(IHostProbe& probe, const QString& address, bool withShares,
-                        const std::function<bool()>& stopped = {});
+                        const std::function<bool()>& stopped = {}, ISweepTable* sweep = nullptr);
 
 // The first three dotted parts of this machine's first IPv4 address
 // ("192.168.1" for 192.168.1.23), or "" when it has none.

@@ -3,12 +3,14 @@
 namespace vx::hostpatrol {
 
 CHostProbeTask::CHostProbeTask(::CTaskManager* manager, CProbeEngine* engine,
-                               const QString& address, bool shareOption)
+                               const QString& address, bool shareOption,
+                               std::shared_ptr<ISweepTable> sweep)
     : m_ticket(std::make_shared<ProbeTicket>()),
       m_manager(manager),
       m_engine(engine),
       m_address(address),
-      m_shareOption(shareOption) {}
+      m_shareOption(shareOption),
+      m_sweep(std::move(sweep)) {}
 
 int CHostProbeTask::Start() {
     if (m_started) return m_launched ? 1 : 0;
@@ -18,8 +20,9 @@ int CHostProbeTask::Start() {
     // stopped it may be deleted while the probe is still running.
     m_launched =
         m_engine->Threads().Launch([task = this, ticket = m_ticket, manager = m_manager,
-                                    engine = m_engine, address = m_address, share = m_shareOption] {
-            Run(task, ticket, manager, engine, address, share);
+                                    engine = m_engine, address = m_address, share = m_shareOption,
+                                    sweep = m_sweep]() mutable {
+            Run(task, ticket, manager, engine, address, share, std::move(sweep));
         });
     // Without a thread the task never finishes on its own; it keeps the sweep
     // gate closed until the user ends the tasks.
@@ -40,10 +43,12 @@ QString CHostProbeTask::GetTypeName() { return kProbeTypeName; }
 
 void CHostProbeTask::Run(CHostProbeTask* task, std::shared_ptr<ProbeTicket> ticket,
                          ::CTaskManager* manager, CProbeEngine* engine, QString address,
-                         bool shareOption) {
-    HostScanResult result = RunProbe(engine->Probe(), address, shareOption, [&ticket] {
-        return ticket->state.load() == ProbeTicket::Stopped;
-    });
+                         bool shareOption, std::shared_ptr<ISweepTable> sweep) {
+    HostScanResult result = RunProbe(
+        engine->Probe(), address, shareOption,
+        [&ticket] { return ticket->state.load() == ProbeTicket::Stopped; }, sweep.get());
+    // The sweep's last probe ends it here, not after delivering.
+    sweep.reset();
     int expected = ProbeTicket::Running;
     if (!ticket->state.compare_exchange_strong(expected, ProbeTicket::Finishing)) return;
     engine->Deliver(ticket, std::move(result));

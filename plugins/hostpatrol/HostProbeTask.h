@@ -51,8 +51,9 @@ private:
 // task again, so the manager may delete it at once.
 class CHostProbeTask final : public ::CTask {
 public:
+    // `sweep`, when given, holds the answers of the sweep this task is part of.
     CHostProbeTask(::CTaskManager* manager, CProbeEngine* engine, const QString& address,
-                   bool shareOption);
+                   bool shareOption, std::shared_ptr<ISweepTable> sweep = nullptr);
 
     // Creates the thread on the first call only. 1 when a thread runs.
     int Start() override;
@@ -67,7 +68,7 @@ public:
 private:
     static void Run(CHostProbeTask* task, std::shared_ptr<ProbeTicket> ticket,
                     ::CTaskManager* manager, CProbeEngine* engine, QString address,
-                    bool shareOption);
+                    bool shareOption, std::shared_ptr<ISweepTable> sweep);
 
     std::shared_ptr<ProbeTicket> m_ticket;
     bool m_started = false;  // Start and Stop both run under the manager's lock
@@ -76,6 +77,7 @@ private:
     CProbeEngine* m_engine;     // not owned
     const QString m_address;
     const bool m_shareOption;
+    const std::shared_ptr<ISweepTable> m_sweep;
 };
 
 }  // namespace vx::hostpatrol

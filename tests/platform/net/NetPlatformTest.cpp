@@ -1,6 +1,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <arpa/inet.h>
@@ -16,19 +18,24 @@
 #include <netinet/if_ether.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <thread>
 #include <vector>
 
+#include "platform/ArpSweep.h"
 #include "platform/Neighbour.h"
 #include "platform/NetText.h"
 #include "platform/NetworkInfo.h"
 #include "platform/SmbBrowser.h"
+
+extern char** environ;
 
 using namespace vx::platform;
 using neighbour_detail::NeighbourScan;
@@ -181,6 +188,128 @@ bool AskHelper(const QByteArray& message, vx::arp_helper::Reply& reply) {
         QThread::msleep(5);
     }
     return ok;
+}
+
+// ARP requests arriving on one link of the private namespace (optionally
+// for one target), counted while it is open.
+class RequestCounter {
+public:
+    explicit RequestCounter(const char* ifname, const char* target = nullptr)
+        : m_target(target ? Ip(target) : 0),
+          m_fd(::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP))) {
+        sockaddr_ll at{};
+        at.sll_family = AF_PACKET;
+        at.sll_protocol = htons(ETH_P_ARP);
+        at.sll_ifindex = int(if_nametoindex(ifname));
+        if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~RequestCounter() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    // Reads what came so far (and until `waitMs` of quiet).
+    int Count(int waitMs = 50) {
+        pollfd p{m_fd, POLLIN, 0};
+        while (::poll(&p, 1, waitMs) == 1) {
+            ether_arp a{};
+            sockaddr_ll from{};
+            socklen_t len = sizeof from;
+            if (::recvfrom(m_fd, &a, sizeof a, 0, reinterpret_cast<sockaddr*>(&from), &len) ==
+                    sizeof a &&
+                from.sll_pkttype != PACKET_OUTGOING && ntohs(a.ea_hdr.ar_op) == ARPOP_REQUEST &&
+                (m_target == 0 || std::memcmp(a.arp_tpa, &m_target, 4) == 0))
+                ++m_count;
+        }
+        return m_count;
+    }
+
+private:
+    uint32_t m_target;
+    int m_fd;
+    int m_count = 0;
+};
+
+// A station on veth1 that answers requests for `address` with each of
+// `macs` in turn (two stations claiming one address), until destroyed.
+class Claimants {
+public:
+    Claimants(const char* address, std::vector<std::array<unsigned char, 6>> macs)
+        : m_address(Ip(address)), m_macs(std::move(macs)) {
+        m_fd = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP));
+        sockaddr_ll at{};
+        at.sll_family = AF_PACKET;
+        at.sll_protocol = htons(ETH_P_ARP);
+        at.sll_ifindex = int(if_nametoindex("veth1"));
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~Claimants() {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_fd);
+    }
+
+private:
+    void Run() {
+        while (!m_stop) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) != 1) continue;
+            ether_arp a{};
+            sockaddr_ll from{};
+            socklen_t len = sizeof from;
+            if (::recvfrom(m_fd, &a, sizeof a, 0, reinterpret_cast<sockaddr*>(&from), &len) !=
+                    sizeof a ||
+                from.sll_pkttype == PACKET_OUTGOING || ntohs(a.ea_hdr.ar_op) != ARPOP_REQUEST ||
+                std::memcmp(a.arp_tpa, &m_address, 4) != 0)
+                continue;
+            for (const auto& mac : m_macs) {
+                ether_arp reply = a;
+                reply.ea_hdr.ar_op = htons(ARPOP_REPLY);
+                std::memcpy(reply.arp_sha, mac.data(), 6);
+                std::memcpy(reply.arp_spa, &m_address, 4);
+                std::memcpy(reply.arp_tha, a.arp_sha, 6);
+                std::memcpy(reply.arp_tpa, a.arp_spa, 4);
+                sockaddr_ll to = from;
+                to.sll_halen = 6;
+                std::memcpy(to.sll_addr, a.arp_sha, 6);
+                ::sendto(m_fd, &reply, sizeof reply, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            }
+        }
+    }
+    uint32_t m_address;
+    std::vector<std::array<unsigned char, 6>> m_macs;
+    int m_fd = -1;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// Starts the helper with `channel` as its fd 3 instead of the socket pair
+// the program hands over; its exit status (-1 when it had to be killed).
+int HelperExitWithChannel(int channel) {
+    const std::string path = ArpHelperPath().toStdString();
+    const std::string parent = std::to_string(::getpid());
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, channel, vx::arp_helper::kChannelFd);
+    char* argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>(parent.c_str()), nullptr};
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -2;
+    QElapsedTimer t;
+    t.start();
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (t.elapsed() > 2000) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            return -1;
+        }
+        QThread::msleep(5);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
@@ -447,10 +576,12 @@ private slots:
     void localAddresses() {
         if (!g_privateNet) QSKIP("needs root for a private network namespace");
         // The kernel numbers a veth pair's peer first.
-        const QStringList veth0{"10.213.9.1"};
+        const QStringList veth0{"10.213.9.1", "10.214.0.1"};
         const QStringList veth1{"10.213.9.2", "10.213.11.1"};
+        const QStringList veth4{"10.213.12.1"};
         QCOMPARE(LocalIPv4Addresses(),
-                 if_nametoindex("veth0") < if_nametoindex("veth1") ? veth0 + veth1 : veth1 + veth0);
+                 (if_nametoindex("veth0") < if_nametoindex("veth1") ? veth0 + veth1 : veth1 + veth0) +
+                     veth4);
         QString mac;
         QElapsedTimer t;
         t.start();
@@ -573,6 +704,7 @@ private slots:
         row("loopback", "lo", "127.0.0.2");
         row("interface down", "veth2", "10.213.10.5");
         row("host route", "veth1", "10.213.11.2");
+        row("NOARP interface", "veth4", "10.213.12.5");
         QTest::newRow("no such interface")
             << QByteArray(HelperRequest("veth0", "10.213.9.210")).replace(4, 4, "\x77\x77\0\0", 4)
             << "10.213.9.210" << 42u;
@@ -605,6 +737,168 @@ private slots:
         QCOMPARE(reply.id, 8u);
         QCOMPARE(int(reply.status), int(vx::arp_helper::kSilent));
         QVERIFY(watch.Requests(100) >= 1);
+    }
+
+    // One request per target however often it is asked while pending, and
+    // every asker gets the outcome.
+    void helperMergesDuplicateTargets() {
+        if (!g_privateNet) QSKIP("needs root for a private network namespace");
+        pid_t pid = -1;
+        const int fd = neighbour_detail::StartArpHelper(ArpHelperPath().toStdString(), pid);
+        QVERIFY(fd >= 0);
+        RequestCounter counter("veth1", "10.213.9.206");
+        for (uint32_t id = 1; id <= 5; ++id) {
+            const QByteArray r = HelperRequest("veth0", "10.213.9.206", id);
+            QCOMPARE(::send(fd, r.constData(), r.size(), 0), r.size());
+        }
+        QSet<uint32_t> silent;
+        vx::arp_helper::Reply reply{};
+        pollfd p{fd, POLLIN, 0};
+        while (silent.size() < 5 && ::poll(&p, 1, 2000) == 1 &&
+               neighbour_detail::ReadHelperReply(fd, reply)) {
+            QCOMPARE(int(reply.status), int(vx::arp_helper::kSilent));
+            silent.insert(reply.id);
+        }
+        QCOMPARE(silent, (QSet<uint32_t>{1, 2, 3, 4, 5}));
+        // The first request and one repeat inside the 300 ms deadline.
+        QCOMPARE(counter.Count(), 2);
+        ::close(fd);
+        ::waitpid(pid, nullptr, 0);
+    }
+
+    // Short deadlines are raised to the minimum: a request holds its slot.
+    void helperMinimumDeadline() {
+        if (!g_privateNet) QSKIP("needs root for a private network namespace");
+        QByteArray r = HelperRequest("veth0", "10.213.9.207", 9);
+        const uint32_t one = 1;
+        r.replace(12, 4, reinterpret_cast<const char*>(&one), 4);
+        QElapsedTimer t;
+        t.start();
+        vx::arp_helper::Reply reply{};
+        QVERIFY(AskHelper(r, reply));
+        QCOMPARE(int(reply.status), int(vx::arp_helper::kSilent));
+        QVERIFY2(t.elapsed() >= int(vx::arp_helper::kMinDeadlineMs) - 5,
+                 qPrintable(QString::number(t.elapsed())));
+    }
+
+    // Distinct targets as fast as a caller can send them: what reaches the
+    // wire is bounded by the token bucket, and the burst does go out.
+    void helperRateIsBounded() {
+        if (!g_privateNet) QSKIP("needs root for a private network namespace");
+        pid_t pid = -1;
+        const int fd = neighbour_detail::StartArpHelper(ArpHelperPath().toStdString(), pid);
+        QVERIFY(fd >= 0);
+        RequestCounter counter("veth1");
+        std::atomic<bool> done{false};
+        // Counted as they come: a socket's queue holds a few hundred frames.
+        std::thread count([&] {
+            while (!done) counter.Count(10);
+        });
+        std::thread drain([&] {
+            vx::arp_helper::Reply reply{};
+            pollfd p{fd, POLLIN, 0};
+            while (!done)
+                if (::poll(&p, 1, 20) == 1) neighbour_detail::ReadHelperReply(fd, reply);
+        });
+        QElapsedTimer t;
+        t.start();
+        for (uint32_t i = 0; t.elapsed() < 1500; ++i) {
+            char target[32];
+            std::snprintf(target, sizeof target, "10.214.%u.%u", 1 + (i / 250) % 250, 1 + i % 250);
+            const vx::arp_helper::Request r{i + 1, int32_t(if_nametoindex("veth0")), Ip(target), 1000};
+            ::send(fd, &r, sizeof r, MSG_DONTWAIT);
+            if (i % 64 == 0) QThread::usleep(200);
+        }
+        // The helper ends at EOF; what it sent until then is all it sends.
+        ::shutdown(fd, SHUT_RDWR);
+        ::waitpid(pid, nullptr, 0);
+        const double seconds = t.elapsed() / 1000.0;
+        done = true;
+        count.join();
+        drain.join();
+        ::close(fd);
+        const int frames = counter.Count(0);
+        const double bound = vx::arp_helper::kRequestBurst + vx::arp_helper::kRequestsPerSecond * seconds;
+        QVERIFY2(frames <= bound * 1.05 && frames >= vx::arp_helper::kRequestBurst,
+                 qPrintable(QStringLiteral("%1 frames in %2 s").arg(frames).arg(seconds)));
+    }
+
+    // A helper started with anything but a local seqpacket socket as its
+    // channel exits before it opens its packet socket.
+    void helperChecksItsChannel() {
+        if (!g_privateNet) QSKIP("needs root for a private network namespace");
+        const int file = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        const int udp = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        int stream[2];
+        QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, stream), 0);
+        QCOMPARE(HelperExitWithChannel(file), 2);
+        QCOMPARE(HelperExitWithChannel(udp), 2);
+        QCOMPARE(HelperExitWithChannel(stream[1]), 2);
+        for (int fd : {file, udp, stream[0], stream[1]}) ::close(fd);
+    }
+
+    // A whole sweep of a /24 read address by address, one after another as
+    // at thread limit 1, costs one deadline in every route; own addresses
+    // answer with their links' MACs.
+    void sweepCostsOneDeadline_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("raw") << int(ResolveMode::RawArp);
+        QTest::newRow("helper") << int(ResolveMode::Helper);
+        QTest::newRow("neigh") << int(ResolveMode::NeighbourTable);
+    }
+    void sweepCostsOneDeadline() {
+        if (!g_privateNet) QSKIP("needs root for a private network namespace");
+        QFETCH(int, mode);
+        if (ResolveMode(mode) == ResolveMode::Helper) QVERIFY(CanUseArpHelper());
+        QStringList addresses;
+        for (int i = 1; i <= 254; ++i) addresses << QStringLiteral("10.213.9.%1").arg(i);
+        addresses << "10.99.0.1";  // no interface faces it
+        constexpr int kDeadline = 400;
+        QElapsedTimer t;
+        t.start();
+        ArpSweep sweep(addresses, ResolveMode(mode), kDeadline);
+        QStringList answered;
+        for (const QString& a : addresses) {
+            QString mac;
+            QStringList others;
+            if (sweep.Wait(a, mac, &others)) answered << a + '=' + mac;
+            QVERIFY(others.isEmpty());
+        }
+        QCOMPARE(answered, (QStringList{"10.213.9.1=" + LinkMac("veth0"),
+                                        "10.213.9.2=" + LinkMac("veth1")}));
+        QVERIFY2(t.elapsed() >= kDeadline - 20 && t.elapsed() < kDeadline + 600,
+                 qPrintable(QString::number(t.elapsed())));
+        QString mac;
+        QVERIFY(!sweep.Wait("10.213.9.99", mac));  // after the deadline: at once
+        QVERIFY(!sweep.Wait("10.213.9.255x", mac));
+    }
+
+    // Two stations answering for one address: both MACs are kept, the first
+    // as the answer; a stopped wait ends at once; destruction mid-sweep too.
+    void sweepKeepsEveryMac_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("raw") << int(ResolveMode::RawArp);
+        QTest::newRow("helper") << int(ResolveMode::Helper);
+    }
+    void sweepKeepsEveryMac() {
+        if (!g_privateNet) QSKIP("needs root for a private network namespace");
+        QFETCH(int, mode);
+        if (ResolveMode(mode) == ResolveMode::Helper) QVERIFY(CanUseArpHelper());
+        Claimants claimants("10.213.9.50", {{0x02, 0, 0, 0, 0x50, 0x0A}, {0x02, 0, 0, 0, 0x50, 0x0B}});
+        QElapsedTimer t;
+        t.start();
+        auto sweep = std::make_unique<ArpSweep>(
+            QStringList{"10.213.9.50", "10.213.9.51", "10.213.9.52"}, ResolveMode(mode), 2000);
+        QString mac;
+        QStringList others;
+        QVERIFY(sweep->Wait("10.213.9.50", mac, &others));
+        QCOMPARE(mac, QStringLiteral("02.00.00.00.50.0A"));
+        QCOMPARE(others, QStringList{"02.00.00.00.50.0B"});
+        QVERIFY2(t.elapsed() < 300, qPrintable(QString::number(t.elapsed())));
+        t.restart();
+        QVERIFY(!sweep->Wait("10.213.9.51", mac, &others, [] { return true; }));
+        sweep.reset();
+        QVERIFY2(t.elapsed() < 100, qPrintable(QString::number(t.elapsed())));
     }
 
     // Nothing listens on 445 in the private namespace: refused at once.
@@ -702,6 +996,13 @@ bool EnterPrivateNetwork() {
         "ip link add veth2 type veth peer name veth3",
         "ip addr add 10.213.10.1/24 dev veth2",
         "ip addr add 10.213.11.1/32 dev veth1",
+        // A link marked NOARP, and a /16 with room for thousands of targets.
+        "ip link add veth4 type veth peer name veth5",
+        "ip addr add 10.213.12.1/24 dev veth4",
+        "ip link set veth4 arp off",
+        "ip link set veth4 up",
+        "ip link set veth5 up",
+        "ip addr add 10.214.0.1/16 dev veth0",
     };
     for (const char* step : steps)
         if (std::system(step) != 0) return false;

@@ -92,6 +92,29 @@ private slots:
         QCOMPARE(output.logged.count(QStringLiteral("route notice")), 1);
     }
 
+    // A probe that sweeps starts one table per sweep, over the whole /24, and
+    // every task of that sweep reads its answer (and a second station's
+    // MAC) from it instead of asking the network itself.
+    void everyTaskReadsTheSweepsTable() {
+        auto probe = std::make_shared<FakeProbe>();
+        probe->sweepTable = std::make_shared<FakeSweepTable>();
+        probe->sweepTable->macs[Address(7)] = QStringList{"02.00.0A.D5.07.07", "02.00.0A.D5.07.77"};
+        FakeTaskManager tasks;
+        ToolHostContext context{&m_host, &tasks, &m_output, nullptr};
+        auto tool = MakeTool(context, probe);
+        for (int sweep = 1; sweep <= 2; ++sweep) {
+            tool->Page()->StartSweep(false);
+            tasks.StartWaiting();
+            QVERIFY(tasks.WaitForRemovals(254 * sweep));
+            QTRY_COMPARE(tool->Page()->OfflineList().size(), 253);
+            QCOMPARE(probe->sweepsBegun.load(), sweep);
+            QCOMPARE(probe->sweepTable->asked.load(), 254 * sweep);
+        }
+        QCOMPARE(probe->sweepAddresses.load(), 254);
+        QCOMPARE(probe->Exited(), 0);
+        QCOMPARE(tool->Page()->List()->CellText(0, 1), QStringLiteral("02.00.0A.D5.07.07"));
+    }
+
     // Stopping the patrol stops the clock only: the probes already queued
     // still run, and their results still fill the list.
     void resultsArriveAfterStop() {

@@ -71,12 +71,17 @@ private slots:
         QTest::addColumn<QStringList>("shares");
         QTest::addColumn<int>("shareCalls");
         QTest::addColumn<bool>("stopped");
-        QTest::newRow("silent host") << false << true << QStringList{} << 0 << false;
-        QTest::newRow("live, shares asked")
-            << true << true << QStringList{"docs", "music"} << 1 << false;
-        QTest::newRow("live, share option off") << true << false << QStringList{} << 0 << false;
-        // Its result goes nowhere; resolving and listing would only delay the exit.
-        QTest::newRow("live, stopped") << true << true << QStringList{} << 0 << true;
+        QTest::addColumn<bool>("fromSweep");
+        for (bool sweep : {false, true}) {
+            const char* how = sweep ? "sweep table" : "own request";
+            QTest::addRow("%s: silent host", how) << false << true << QStringList{} << 0 << false << sweep;
+            QTest::addRow("%s: live, shares asked", how)
+                << true << true << QStringList{"docs", "music"} << 1 << false << sweep;
+            QTest::addRow("%s: live, share option off", how)
+                << true << false << QStringList{} << 0 << false << sweep;
+            // Its result goes nowhere; resolving and listing would only delay the exit.
+            QTest::addRow("%s: live, stopped", how) << true << true << QStringList{} << 0 << true << sweep;
+        }
     }
     void probeResults() {
         QFETCH(bool, live);
@@ -84,10 +89,22 @@ private slots:
         QFETCH(QStringList, shares);
         QFETCH(int, shareCalls);
         QFETCH(bool, stopped);
+        QFETCH(bool, fromSweep);
         FakeProbe probe;
-        if (live) probe.SetHost("10.213.7.5", "02.00.0A.D5.07.05", {"docs", "music"});
-        const HostScanResult r =
-            RunProbe(probe, "10.213.7.5", withShares, [stopped] { return stopped; });
+        FakeSweepTable table;
+        // The sweep's table answers instead of the probe, with a second
+        // station that claimed the address too.
+        if (live && fromSweep) {
+            probe.SetHost("10.213.7.5", "", {"docs", "music"});
+            table.macs["10.213.7.5"] = QStringList{"02.00.0A.D5.07.05", "02.00.0A.D5.07.99"};
+        } else if (live) {
+            probe.SetHost("10.213.7.5", "02.00.0A.D5.07.05", {"docs", "music"});
+        }
+        const HostScanResult r = RunProbe(probe, "10.213.7.5", withShares,
+                                          [stopped] { return stopped; }, fromSweep ? &table : nullptr);
+        QCOMPARE(r.otherMacs,
+                 live && fromSweep && !stopped ? QStringList{"02.00.0A.D5.07.99"} : QStringList{});
+        if (fromSweep) QCOMPARE(probe.Exited(), 0);
         QCOMPARE(r.address, QStringLiteral("10.213.7.5"));
         live = live && !stopped;
         QCOMPARE(r.Answered(), live);

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -115,6 +116,22 @@ private:
     int m_phantoms = 0;               // guarded by m_lock
 };
 
+// A sweep's table that answers from a map: address -> MACs (first, others).
+class FakeSweepTable final : public vx::hostpatrol::ISweepTable {
+public:
+    std::map<QString, QStringList> macs;  // set before any probe runs
+    std::atomic<int> asked{0};
+    bool ResolveMac(const QString& address, QString& mac, QStringList& otherMacs,
+                    const std::function<bool()>& stopped) override {
+        ++asked;
+        auto it = macs.find(address);
+        if ((stopped && stopped()) || it == macs.end() || it->second.isEmpty()) return false;
+        mac = it->second.first();
+        otherMacs = it->second.mid(1);
+        return true;
+    }
+};
+
 // Answers from a table of live hosts; a gate can hold every probe until the
 // test opens it.
 class FakeProbe final : public vx::hostpatrol::IHostProbe {
@@ -165,6 +182,16 @@ public:
     QString RouteNotice() override { return notice; }
     // Set before any probe runs.
     QString notice;
+    // When set, every sweep reads its answers from this table.
+    std::shared_ptr<FakeSweepTable> sweepTable;
+    std::atomic<int> sweepsBegun{0};
+    std::shared_ptr<vx::hostpatrol::ISweepTable> BeginSweep(const QStringList& addresses) override {
+        if (!sweepTable) return nullptr;
+        ++sweepsBegun;
+        sweepAddresses = addresses.size();
+        return sweepTable;
+    }
+    std::atomic<int> sweepAddresses{0};
 
     void EnumHostShares(const QString& host, QStringList& names) override {
         std::lock_guard guard(m_lock);
