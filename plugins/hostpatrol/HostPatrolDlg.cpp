@@ -15,6 +15,7 @@
 #include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
 #include "plugins/common/SortListCtrl.h"
+#include "plugins/hostpatrol/HostHistory.h"
 #include "plugins/hostpatrol/HostPatrolTool.h"
 #include "plugins/hostpatrol/HostProbeTask.h"
 #include "plugins/hostpatrol/PatrolEngine.h"
@@ -152,9 +153,11 @@ void CHostPatrolDlg::StartSweep(bool fromTimer) {
         manager->AddTask(new CHostProbeTask(
             manager, m_engine, QStringLiteral("%1.%2").arg(prefix).arg(i), m_shareOption != 0));
     }
+    if (m_history) m_history->SweepQueued(254);
 }
 
 void CHostPatrolDlg::ApplyScanResult(const HostScanResult& result) {
+    if (m_history) m_history->ResultApplied(result);
     const QString& address = result.address;
     int row = FindRow(address);
     if (row < 0) {
