@@ -63,6 +63,16 @@ class HostHistoryLabTest : public QObject {
         return true;
     }
     static QString Dotted(QString mac) { return mac.toUpper().replace(':', '.'); }
+    // The history's lines: in the log and the popup alike; the page's own
+    // notices (a late host's 上线了 on a loaded machine) only in the popup.
+    QStringList Alerts() {
+        QStringList lines = m_output.logged;
+        for (const QString& line : lines)
+            if (!m_output.shown.contains(line)) return {QStringLiteral("not in the popup: ") + line};
+        m_output.logged.clear();
+        m_output.shown.clear();
+        return lines;
+    }
     int Station(const QStringList& args) { return vx::lab::RunLabScript("station.sh", args); }
     void ResetLab() {
         Station({"remove"});
@@ -90,34 +100,29 @@ private slots:
 
     void newStationAlertsOnceAndNotAfterRestart() {
         QVERIFY(Sweep());
-        QVERIFY2(m_output.shown.isEmpty(), qPrintable(m_output.shown.join('|')));  // a new history
+        QCOMPARE(Alerts(), QStringList{});  // a new history
         QCOMPARE(Station({"add"}), 0);
         QVERIFY(Sweep());
-        const QString alert = QStringLiteral("发现新设备%1(02.76.78.07.01.14)").arg(Addr(20));
-        QCOMPARE(m_output.shown, (QStringList{Addr(20) + "上线了", alert}));
-        QCOMPARE(m_output.logged.filter("发现新设备"), QStringList{alert});
-        m_output.shown.clear();
+        QCOMPARE(Alerts(), QStringList{QStringLiteral("发现新设备%1(02.76.78.07.01.14)").arg(Addr(20))});
 
         StopPatrol();
         StartPatrol();
         QVERIFY(Sweep());
         QVERIFY(Sweep());
-        QVERIFY2(m_output.shown.isEmpty(), qPrintable(m_output.shown.join('|')));
+        QCOMPARE(Alerts(), QStringList{});
     }
 
     void changedMacAlerts() {
         QCOMPARE(Station({"mac", "9", "02:76:78:07:09:99"}), 0);
         QVERIFY(Sweep());
-        QCOMPARE(m_output.shown,
+        QCOMPARE(Alerts(),
                  (QStringList{QStringLiteral("发现新设备%1(02.76.78.07.09.99)").arg(Addr(9)),
                               QStringLiteral("%1的MAC地址由%2变为02.76.78.07.09.99")
                                   .arg(Addr(9), Dotted(m_lab.HostValue(9, "MAC")))}));
-        m_output.shown.clear();
         QCOMPARE(Station({"mac", "9", "restore"}), 0);
         QVERIFY(Sweep());
-        QCOMPARE(m_output.shown, QStringList{QStringLiteral("%1的MAC地址由02.76.78.07.09.99变为%2")
+        QCOMPARE(Alerts(), QStringList{QStringLiteral("%1的MAC地址由02.76.78.07.09.99变为%2")
                                                  .arg(Addr(9), Dotted(m_lab.HostValue(9, "MAC")))});
-        m_output.shown.clear();
     }
 
     // Needs a probe that reports every MAC answering one address
@@ -127,8 +132,7 @@ private slots:
         QCOMPARE(Station({"twin", "on"}), 0);
         QVERIFY(Sweep());
         Station({"twin", "off"});
-        const QStringList conflicts = m_output.shown.filter("地址冲突");
-        m_output.shown.clear();
+        const QStringList conflicts = Alerts().filter("地址冲突");
         // Without further MACs the first answer wins, which at most reads as
         // an address change.
         if (conflicts.isEmpty())
@@ -152,8 +156,11 @@ private slots:
         QCOMPARE(addressOf.value("02.76.78.07.01.14"), Addr(20));
         QCOMPARE(addressOf.value("02.76.78.07.09.99"), Addr(9));
         QCOMPARE(addressOf.value(Dotted(m_lab.HostValue(9, "MAC"))), Addr(9));
-        for (const QString& live : m_lab.LiveAddresses())
-            QVERIFY2(addressOf.values().contains(live), qPrintable(live));
+        // Every lab host (the twin may have left .7 listed at .6).
+        for (int n : m_lab.Hosts()) {
+            if (m_lab.HostValue(n, "LINK") != "up") continue;
+            QVERIFY2(addressOf.contains(Dotted(m_lab.HostValue(n, "MAC"))), qPrintable(Addr(n)));
+        }
     }
 };
 
