@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temp.path();
     std::printf("## Host history\n\nPer sweep (320 sweeps, the first 20 left out; worker = rules,"
                 " one transaction, a prune step):\n\n");
-    BenchSweeps(dir);
+    if (!qEnvironmentVariableIsSet("VX_BENCH_PAGE_ONLY")) BenchSweeps(dir);
     BenchPage(dir);
     return 0;
 }

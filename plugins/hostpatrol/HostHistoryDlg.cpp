@@ -107,14 +107,15 @@ void CHostHistoryDlg::Fill() {
     };
     const int sortColumn = m_devices->GetSortColumn();
     const bool ascending = m_devices->IsSortAscending();
-    m_devices->setUpdatesEnabled(false);
-    m_devices->clear();
+    QList<QStringList> rows;
     for (const DeviceRow& d : m_rows) {
         if (!matches(d)) continue;
-        m_devices->AddRow({d.mac, d.lastAddress, d.name, d.maker, HistoryTimeText(d.firstSeen),
-                           HistoryTimeText(d.lastSeen), QString::number(d.timesOnline)},
-                          -1);
+        rows.append({d.mac, d.lastAddress, d.name, d.maker, HistoryTimeText(d.firstSeen),
+                     HistoryTimeText(d.lastSeen), QString::number(d.timesOnline)});
     }
+    m_devices->setUpdatesEnabled(false);
+    m_devices->clear();
+    m_devices->AddRows(rows, -1);
     if (sortColumn >= 0) m_devices->SortColumn(sortColumn, ascending);
     m_devices->setUpdatesEnabled(true);
     // The selection went with the rows; find the device again.
