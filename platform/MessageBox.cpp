@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "platform/Modal.h"
 
@@ -9,6 +10,10 @@ namespace vx::platform {
 namespace {
 std::function<void(const QString&)>& Interceptor() {
     static std::function<void(const QString&)> f;
+    return f;
+}
+std::function<bool(const QString&)>& QuestionInterceptor() {
+    static std::function<bool(const QString&)> f;
     return f;
 }
 }  // namespace
@@ -28,6 +33,25 @@ bool ShowMessageBox(const QString& text, QWidget* parent) {
                                 QMessageBox::Ok, parent);
     // Every way the user closes the box answers with its one button, never 0.
     return RunModal(box) != 0;
+}
+
+bool AskYesNo(const QString& text, QWidget* parent) {
+    if (QuestionInterceptor()) return QuestionInterceptor()(text);
+    if (const QString log = qEnvironmentVariable("VX_MESSAGEBOX_LOG"); !log.isEmpty()) {
+        QFile f(log);
+        if (f.open(QIODevice::WriteOnly | QIODevice::Append)) f.write(text.toUtf8() + '\n');
+        return false;
+    }
+    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Vexmor"), text,
+                                QMessageBox::Yes | QMessageBox::No, parent);
+    box->button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+    box->button(QMessageBox::No)->setText(QStringLiteral("否"));
+    box->setDefaultButton(QMessageBox::No);
+    return RunModal(box) == QMessageBox::Yes;
+}
+
+void SetQuestionInterceptor(std::function<bool(const QString&)> interceptor) {
+    QuestionInterceptor() = std::move(interceptor);
 }
 
 void SetMessageBoxInterceptor(std::function<void(const QString&)> interceptor) {

@@ -22,4 +22,11 @@ bool ShowMessageBox(const QString& text, QWidget* parent = nullptr);
 // function restores the real box. Affects the module that calls it.
 void SetMessageBoxInterceptor(std::function<void(const QString&)> interceptor);
 
+// A question with the buttons 是 and 否, run like ShowMessageBox. True only
+// when the user answered 是: closing the box, exit, and the VX_MESSAGEBOX_LOG
+// route (which logs the text) all answer 否.
+bool AskYesNo(const QString& text, QWidget* parent = nullptr);
+// Tests: answer questions with `interceptor` instead; empty restores the box.
+void SetQuestionInterceptor(std::function<bool(const QString&)> interceptor);
+
 }  // namespace vx::platform

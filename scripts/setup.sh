@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
+  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6 libqt6sql6-sqlite
   qt6-webengine-dev libqt6webenginecore6-bin
   libsmbclient-dev smbclient samba
   libcurl4-openssl-dev libelf-dev libsodium-dev minisign

@@ -1,7 +1,8 @@
 // The export every tool plug-in defines: CreateObj answers index 0 with the
 // plug-in's one tool and null for every other index. Put
 //     VX_TOOL_FACTORY(CMyTool)
-// in exactly one source file of the plug-in.
+// in exactly one source file of the plug-in; a plug-in with several tools
+// puts VX_TOOL_FACTORIES(CFirstTool, CSecondTool) there instead.
 #pragma once
 
 #include <new>
@@ -24,9 +25,23 @@ CToolBase* CreateSingleTool(int index, ToolHostContext* context) noexcept {
     }
 }
 
+// Several tools in one plug-in: index i answers with the i-th class.
+template <class... ToolClasses>
+CToolBase* CreateToolAt(int index, ToolHostContext* context) noexcept {
+    CToolBase* tool = nullptr;
+    int i = 0;
+    (void)((index == i++ ? (tool = CreateSingleTool<ToolClasses>(0, context), true) : false) || ...);
+    return tool;
+}
+
 }  // namespace vx::plugin
 
 #define VX_TOOL_FACTORY(ToolClass)                                         \
     extern "C" CToolBase* CreateObj(int index, ToolHostContext* context) { \
         return ::vx::plugin::CreateSingleTool<ToolClass>(index, context);  \
+    }
+
+#define VX_TOOL_FACTORIES(...)                                              \
+    extern "C" CToolBase* CreateObj(int index, ToolHostContext* context) { \
+        return ::vx::plugin::CreateToolAt<__VA_ARGS__>(index, context);    \
     }

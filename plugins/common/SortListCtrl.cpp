@@ -159,10 +159,7 @@ void CSortListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& optio
     painter->restore();
 }
 
-int CSortListCtrl::AddRow(const QStringList& texts, int image) {
-    if (m_columnCount <= 0) {
-        return -1;
-    }
+CSortListCtrl::Row* CSortListCtrl::MakeRow(const QStringList& texts, int image) const {
     auto* row = new Row;
     row->texts.reserve(m_columnCount);
     for (int c = 0; c < m_columnCount; ++c) {
@@ -173,8 +170,23 @@ int CSortListCtrl::AddRow(const QStringList& texts, int image) {
     if (image >= 0 && image < m_images.size()) {
         row->setIcon(0, m_images[image]);
     }
-    addTopLevelItem(row);
+    return row;
+}
+
+int CSortListCtrl::AddRow(const QStringList& texts, int image) {
+    if (m_columnCount <= 0) {
+        return -1;
+    }
+    addTopLevelItem(MakeRow(texts, image));
     return topLevelItemCount() - 1;
+}
+
+void CSortListCtrl::AddRows(const QList<QStringList>& rows, int image) {
+    if (m_columnCount <= 0) return;
+    QList<QTreeWidgetItem*> items;
+    items.reserve(rows.size());
+    for (const QStringList& texts : rows) items.append(MakeRow(texts, image));
+    addTopLevelItems(items);
 }
 
 CSortListCtrl::Row* CSortListCtrl::RowAt(int row) const {

@@ -15,6 +15,7 @@
 #include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
 #include "plugins/common/SortListCtrl.h"
+#include "plugins/hostpatrol/HostHistory.h"
 #include "plugins/hostpatrol/HostPatrolTool.h"
 #include "plugins/hostpatrol/HostProbeTask.h"
 #include "plugins/hostpatrol/PatrolEngine.h"
@@ -154,9 +155,11 @@ void CHostPatrolDlg::StartSweep(bool fromTimer) {
     const std::shared_ptr<ISweepTable> sweep = m_engine->Probe().BeginSweep(addresses);
     for (const QString& address : addresses)
         manager->AddTask(new CHostProbeTask(manager, m_engine, address, m_shareOption != 0, sweep));
+    if (m_history) m_history->SweepQueued(addresses.size());
 }
 
 void CHostPatrolDlg::ApplyScanResult(const HostScanResult& result) {
+    if (m_history) m_history->ResultApplied(result);
     const QString& address = result.address;
     int row = FindRow(address);
     if (row < 0) {

@@ -20,6 +20,7 @@ class QPushButton;
 
 namespace vx::hostpatrol {
 
+class CHostHistory;
 class CHostPatrolTool;
 class CPatrolEngine;
 
@@ -60,6 +61,8 @@ public:
     void StartSweep(bool fromTimer);
     // Turns one probe result into row changes and messages.
     void ApplyScanResult(const HostScanResult& result);
+    // Where every queued sweep and applied result is also told (null: nowhere).
+    void SetHistory(CHostHistory* history) { m_history = history; }
 
     // The handlers, callable directly (tests drive the clock themselves).
     void OnStartStop();
@@ -90,6 +93,7 @@ private:
 
     CHostPatrolTool* m_tool;  // not owned
     CPatrolEngine* m_engine;  // not owned; outlives the page
+    CHostHistory* m_history = nullptr;  // not owned; outlives the page
     CSortListCtrl* m_list;
     QLabel* m_intervalLabel;
     QLineEdit* m_intervalEdit;

@@ -1,23 +1,30 @@
 #include "plugins/hostpatrol/HostPatrolTool.h"
 
 #include "plugins/common/ToolSettings.h"
+#include "plugins/hostpatrol/HostHistory.h"
 #include "plugins/hostpatrol/HostPatrolDlg.h"
 #include "plugins/hostpatrol/PatrolEngine.h"
 
 namespace vx::hostpatrol {
 
 CHostPatrolTool::CHostPatrolTool(ToolHostContext* context)
-    : CHostPatrolTool(context, nullptr, {}) {}
+    : CHostPatrolTool(context, nullptr, {}, SharedHostHistory()) {}
 
 CHostPatrolTool::CHostPatrolTool(ToolHostContext* context, std::shared_ptr<IHostProbe> probe,
-                                 std::function<QString()> subnetPrefix)
+                                 std::function<QString()> subnetPrefix,
+                                 std::shared_ptr<CHostHistory> history)
     : CToolBase(context),
-      m_engine(std::make_unique<CPatrolEngine>(std::move(probe), std::move(subnetPrefix))) {
+      m_engine(std::make_unique<CPatrolEngine>(std::move(probe), std::move(subnetPrefix))),
+      m_history(std::move(history)) {
     if (CToolSettings* settings = CToolSettings::Get())
         settings->SetSection(QStringLiteral("主机巡测"));
     m_engine->SetOutput(context->hostOutput);
     auto* page = new CHostPatrolDlg(this, context->toolHost->GetPageParent());
     page->hide();
+    if (m_history) {
+        m_history->SetOutput(context->hostOutput);
+        page->SetHistory(m_history.get());
+    }
     m_page = page;
     m_name = QStringLiteral("搜索工具_主机巡测");
     m_icon = QIcon(QStringLiteral(":/hostpatrol/tool.svg"));
@@ -27,6 +34,7 @@ CHostPatrolTool::~CHostPatrolTool() {
     delete m_page.data();
     CToolSettings::Delete();
     m_engine.reset();
+    m_history.reset();
 }
 
 CHostPatrolDlg* CHostPatrolTool::Page() const {

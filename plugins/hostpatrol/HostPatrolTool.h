@@ -9,15 +9,18 @@
 
 namespace vx::hostpatrol {
 
+class CHostHistory;
 class CHostPatrolDlg;
 class CPatrolEngine;
 
 class CHostPatrolTool final : public CToolBase {
 public:
     explicit CHostPatrolTool(ToolHostContext* context);
-    // Tests give a fake probe and subnet so that nothing reaches the network.
+    // Tests give a fake probe and subnet so that nothing reaches the network,
+    // and a history of their own or none.
     CHostPatrolTool(ToolHostContext* context, std::shared_ptr<IHostProbe> probe,
-                    std::function<QString()> subnetPrefix);
+                    std::function<QString()> subnetPrefix,
+                    std::shared_ptr<CHostHistory> history = nullptr);
     // Deletes the page, then waits for every probe thread the plug-in started:
     // the library is unloaded right after this.
     ~CHostPatrolTool() override;
@@ -28,6 +31,7 @@ public:
 
 private:
     std::unique_ptr<CPatrolEngine> m_engine;
+    std::shared_ptr<CHostHistory> m_history;  // shared with the history tool
 };
 
 }  // namespace vx::hostpatrol

@@ -1,4 +1,5 @@
-// The built plug-in as the host loads it: one tool for index 0, its page
+// The built plug-in as the host loads it: the patrol for index 0 and its
+// history for index 1, the patrol's page
 // under the host's page parent, its icon from its own resources, and a clean
 // unload after the tool is deleted. No sweep is started here.
 #include <QPushButton>
@@ -24,8 +25,14 @@ private slots:
         ToolHostContext context{&host, &tasks, &output, nullptr};
         CToolBase* tool = create(0, &context);
         QVERIFY(tool);
-        QCOMPARE(create(1, &context), nullptr);
+        CToolBase* history = create(1, &context);
+        QVERIFY(history);
+        QCOMPARE(history->GetToolInfo().name, QStringLiteral("搜索工具_主机历史"));
+        QVERIFY(!history->GetToolInfo().icon.pixmap(32, 32).isNull());
+        QCOMPARE(create(2, &context), nullptr);
         QCOMPARE(create(-1, &context), nullptr);
+        // The two tools share one history; either may go first.
+        delete history;
 
         const ToolInfo info = tool->GetToolInfo();
         QCOMPARE(info.name, QStringLiteral("搜索工具_主机巡测"));
