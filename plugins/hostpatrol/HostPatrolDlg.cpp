@@ -155,7 +155,7 @@ void CHostPatrolDlg::StartSweep(bool fromTimer) {
     const std::shared_ptr<ISweepTable> sweep = m_engine->Probe().BeginSweep(addresses);
     for (const QString& address : addresses)
         manager->AddTask(new CHostProbeTask(manager, m_engine, address, m_shareOption != 0, sweep));
-    if (m_history) m_history->SweepQueued(addresses.size());
+    if (m_history) m_history->SweepQueued(int(addresses.size()));
 }
 
 void CHostPatrolDlg::ApplyScanResult(const HostScanResult& result) {
