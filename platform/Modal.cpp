@@ -97,4 +97,15 @@ QString ChooseFolder(QWidget* parent, const QString& caption, const QString& sta
     return RunModal(dialog) == QDialog::Accepted ? chosen : QString();
 }
 
+QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& startPath,
+                       const QString& filter) {
+    auto* dialog = new QFileDialog(parent, caption, startPath, filter);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    QString chosen;
+    QObject::connect(dialog, &QFileDialog::fileSelected, dialog,
+                     [&chosen](const QString& file) { chosen = file; });
+    return RunModal(dialog) == QDialog::Accepted ? chosen : QString();
+}
+
 }  // namespace vx::platform

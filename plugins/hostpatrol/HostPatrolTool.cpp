@@ -1,18 +1,22 @@
 #include "plugins/hostpatrol/HostPatrolTool.h"
 
 #include "plugins/common/ToolSettings.h"
+#include "plugins/hostpatrol/HostIdentity.h"
 #include "plugins/hostpatrol/HostPatrolDlg.h"
 #include "plugins/hostpatrol/PatrolEngine.h"
 
 namespace vx::hostpatrol {
 
 CHostPatrolTool::CHostPatrolTool(ToolHostContext* context)
-    : CHostPatrolTool(context, nullptr, {}) {}
+    : CHostPatrolTool(context, nullptr, {}, std::make_shared<CNetworkNamer>()) {}
 
 CHostPatrolTool::CHostPatrolTool(ToolHostContext* context, std::shared_ptr<IHostProbe> probe,
-                                 std::function<QString()> subnetPrefix)
+                                 std::function<QString()> subnetPrefix,
+                                 std::shared_ptr<IHostNamer> namer)
     : CToolBase(context),
-      m_engine(std::make_unique<CPatrolEngine>(std::move(probe), std::move(subnetPrefix))) {
+      m_engine(std::make_unique<CPatrolEngine>(std::move(probe), std::move(subnetPrefix))),
+      m_identity(std::make_unique<CHostIdentity>(std::move(namer))) {
+    m_identity->SetOutput(context->hostOutput);
     if (CToolSettings* settings = CToolSettings::Get())
         settings->SetSection(QStringLiteral("主机巡测"));
     m_engine->SetOutput(context->hostOutput);
@@ -27,6 +31,7 @@ CHostPatrolTool::~CHostPatrolTool() {
     delete m_page.data();
     CToolSettings::Delete();
     m_engine.reset();
+    m_identity.reset();
 }
 
 CHostPatrolDlg* CHostPatrolTool::Page() const {
