@@ -40,14 +40,15 @@ std::string_view Trimmed(std::string_view s) {
 
 // Reads one CSV record (RFC 4180 quoting, a quoted field may span lines)
 // from `pos` into at most `wanted` fields. A field is a view of `text`, or of
-// `scratch` when its quotes had to be undone.
+// `scratch` (wanted + 1 strings, the last for fields not wanted) when its
+// quotes had to be undone.
 size_t ReadRecord(std::string_view text, size_t& pos, std::string_view* fields, size_t wanted,
                   std::string* scratch) {
     size_t count = 0;
     while (pos <= text.size()) {
         std::string_view field;
         if (pos < text.size() && text[pos] == '"') {
-            std::string& unquoted = scratch[std::min(count, wanted - 1)];
+            std::string& unquoted = scratch[std::min(count, wanted)];
             unquoted.clear();
             for (++pos; pos < text.size(); ++pos) {
                 if (text[pos] != '"') unquoted += text[pos];
@@ -82,7 +83,7 @@ size_t MacVendors::AddCsv(std::string_view text) {
     size_t taken = 0;
     size_t pos = 0;
     std::string_view fields[3];
-    std::string scratch[3];
+    std::string scratch[4];
     while (pos < text.size()) {
         if (ReadRecord(text, pos, fields, 3, scratch) < 3) continue;
         const std::string_view assignment = Trimmed(fields[1]);
