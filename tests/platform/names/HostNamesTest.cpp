@@ -229,23 +229,6 @@ private slots:
         QCOMPARE(int(found.source), source);
     }
 
-    // A host with no name service refuses the port: no waiting out the bound.
-    void refusedPortEndsAtOnce() {
-        NameLookupConfig config;
-        config.dnsMs = 0;
-        config.netbiosPort = 9;  // discard: nothing listens on loopback
-        config.mdnsPort = 0;
-        sockaddr_in none{};
-        none.sin_family = AF_INET;
-        none.sin_addr.s_addr = Ip("127.0.0.1");
-        none.sin_port = htons(9);
-        config.dnsServers = {none};
-        QElapsedTimer t;
-        t.start();
-        QCOMPARE(LookUpHostName(Ip("127.0.0.1"), config).source, NameSource::None);
-        QVERIFY2(t.elapsed() < 100, qPrintable(QString::number(t.elapsed())));
-    }
-
     void cancelEndsALookup() {
         FakeServer silent([](const Bytes&) { return Bytes{}; }, 0);
         NameLookupConfig config;
