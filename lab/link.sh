@@ -17,23 +17,16 @@ up | down) role=flap ;;
 smbdrop | dnsdrop) role=$what ;;
 *) echo "usage: lab/link.sh down|up|smbdrop on|off|dnsdrop on|off [--id ID]" >&2; exit 2 ;;
 esac
-if [ "$role" = dnsdrop ]; then
+if [ "$role" != flap ]; then
     case "${VXLAB_ARGS[1]:-}" in
     on | off) ;;
-    *) echo "usage: lab/link.sh dnsdrop on|off [--id ID]" >&2; exit 2 ;;
+    *) echo "usage: lab/link.sh $role on|off [--id ID]" >&2; exit 2 ;;
     esac
+    # smbdrop acts on the smbdrop hosts, dnsdrop on the resolver (role dns).
+    target=${role%drop}
+    [ "$target" = smb ] && target=smbdrop
     for n in "${VXLAB_HOSTS[@]}"; do
-        [ "${VXLAB_ROLE[$n]}" = dns ] && vxlab_dnsdrop "${VXLAB_ARGS[1]}" "$(vxlab_ns "h$n")"
-    done
-    exit 0
-fi
-if [ "$role" = smbdrop ]; then
-    case "${VXLAB_ARGS[1]:-}" in
-    on | off) ;;
-    *) echo "usage: lab/link.sh smbdrop on|off [--id ID]" >&2; exit 2 ;;
-    esac
-    for n in "${VXLAB_HOSTS[@]}"; do
-        [ "${VXLAB_ROLE[$n]}" = smbdrop ] && vxlab_smbdrop "${VXLAB_ARGS[1]}" "$(vxlab_ns "h$n")"
+        [ "${VXLAB_ROLE[$n]}" = "$target" ] && "vxlab_$role" "${VXLAB_ARGS[1]}" "$(vxlab_ns "h$n")"
     done
     exit 0
 fi
