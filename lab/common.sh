@@ -7,8 +7,17 @@ VXLAB_ROOT=/run/vxlab
 VXLAB_NET=10.213.7
 # Host number -> role. The workstation is .1; .200 stays unused on purpose.
 VXLAB_HOSTS=(2 3 4 5 6 7 8 9 10 11 12)
-declare -A VXLAB_ROLE=([2]=smb [3]=arponly [4]=flap [5]=late [6]=plain [7]=plain [8]=usershare [9]=plain
+declare -A VXLAB_ROLE=([2]=smb [3]=arponly [4]=flap [5]=late [6]=mdns [7]=plain [8]=usershare [9]=dns
                        [10]=smbdrop [11]=smbdrop [12]=smbdrop)
+# Who the hosts are. Most MACs are locally administered (02:76:78:07:00:NN,
+# "随机MAC地址" to the page); a few carry registered blocks of each size, with
+# the holder the registry names. Names come from the lab's resolver on the dns
+# host (PTR records), the smb host's nmbd (NetBIOS node status) and the mdns
+# host's avahi-daemon (multicast DNS).
+declare -A VXLAB_MAC=([2]=00:00:0c:07:00:02 [3]=20:85:93:b7:00:03 [6]=70:b3:d5:71:90:06)
+declare -A VXLAB_MAKER=([2]="Cisco Systems, Inc" [3]="IOG Products LLC" [6]="2M Technology")
+declare -A VXLAB_NAME=([3]=arponly.vxlab [9]=dns.vxlab [2]=VXLABSMB [6]=vxmdns.local)
+declare -A VXLAB_NAME_SOURCE=([3]=dns [9]=dns [2]=netbios [6]=mdns)
 VXLAB_LATE_DELAY_MS=300
 VXLAB_UNUSED=200
 
@@ -23,6 +32,17 @@ vxlab_smbdrop() { # on|off namespace
     done
     return 0
 }
+
+# The dns host drops its DNS answers (on) or gives them (off, as up.sh leaves
+# it): a resolver that is there but silent.
+vxlab_dnsdrop() { # on|off namespace
+    ip -n "$2" rule del ipproto udp sport 53 blackhole 2>/dev/null || true
+    [ "$1" = on ] && ip -n "$2" rule add ipproto udp sport 53 blackhole
+    return 0
+}
+
+# The resolver file that `ip netns exec` puts in place for the workstation.
+vxlab_ws_resolv_dir() { echo "/etc/netns/$(vxlab_ns ws)"; }
 
 # Every script starts here: options (--id, the rest into VXLAB_ARGS), root.
 vxlab_start() {

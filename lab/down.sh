@@ -39,6 +39,8 @@ down_one() {
         ip netns del "$ns" 2>/dev/null || true
     done
     rm -rf "$state"
+    # The workstation's resolver file (up.sh points it at the lab's dnsmasq).
+    rm -rf "/etc/netns/$VXLAB_PREFIX-$id-ws"
     # up.sh holds this lock while it replaces a lab and says so.
     [ "${VXLAB_KEEP_LOCK:-0}" = 1 ] || rm -f "$VXLAB_ROOT/$id.lock"
 }

@@ -4,6 +4,9 @@
 #   lab/link.sh smbdrop on|off [--id ID]  the smbdrop hosts drop SMB traffic
 #                                         (on, as up.sh leaves them) or refuse
 #                                         it at once like any host without SMB
+#   lab/link.sh dnsdrop on|off [--id ID]  the lab's resolver goes silent (on)
+#                                         or answers again (off, as up.sh
+#                                         leaves it)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
@@ -11,16 +14,19 @@ vxlab_start "$@"
 what=${VXLAB_ARGS[0]:-}
 case "$what" in
 up | down) role=flap ;;
-smbdrop) role=smbdrop ;;
-*) echo "usage: lab/link.sh down|up|smbdrop on|off [--id ID]" >&2; exit 2 ;;
+smbdrop | dnsdrop) role=$what ;;
+*) echo "usage: lab/link.sh down|up|smbdrop on|off|dnsdrop on|off [--id ID]" >&2; exit 2 ;;
 esac
-if [ "$role" = smbdrop ]; then
+if [ "$role" != flap ]; then
     case "${VXLAB_ARGS[1]:-}" in
     on | off) ;;
-    *) echo "usage: lab/link.sh smbdrop on|off [--id ID]" >&2; exit 2 ;;
+    *) echo "usage: lab/link.sh $role on|off [--id ID]" >&2; exit 2 ;;
     esac
+    # smbdrop acts on the smbdrop hosts, dnsdrop on the resolver (role dns).
+    target=${role%drop}
+    [ "$target" = smb ] && target=smbdrop
     for n in "${VXLAB_HOSTS[@]}"; do
-        [ "${VXLAB_ROLE[$n]}" = smbdrop ] && vxlab_smbdrop "${VXLAB_ARGS[1]}" "$(vxlab_ns "h$n")"
+        [ "${VXLAB_ROLE[$n]}" = "$target" ] && "vxlab_$role" "${VXLAB_ARGS[1]}" "$(vxlab_ns "h$n")"
     done
     exit 0
 fi

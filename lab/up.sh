@@ -6,7 +6,10 @@
 #                   smb (smbd, guest shares "docs" and "music"), arponly,
 #                   flap (link.sh takes its link down and up), late (ARP
 #                   answered ~300 ms late by late_arp), smbdrop (SMB traffic
-#                   dropped; link.sh smbdrop turns that off and on), plain
+#                   dropped; link.sh smbdrop turns that off and on), dns
+#                   (dnsmasq: reverse names for some hosts; the workstation's
+#                   resolver), mdns (avahi-daemon, no D-Bus), plain
+#                   The smb host also answers NetBIOS node status (nmbd).
 # Nothing is attached to the machine's own namespace. A lab of the same id
 # that is already there (or left over) is removed first.
 #   lab/up.sh [--id ID]       exit 77 when the machine cannot host a lab
@@ -53,7 +56,7 @@ add_node() { # number
     ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1
     ip -n "$ns" link set lo up
     ip -n "$br" link add "p$n" type veth peer name eth0 netns "$ns"
-    ip -n "$ns" link set eth0 address "$(printf '02:76:78:07:00:%02x' "$n")"
+    ip -n "$ns" link set eth0 address "${VXLAB_MAC[$n]:-$(printf '02:76:78:07:00:%02x' "$n")}"
     ip -n "$br" link set "p$n" master br0
     ip -n "$br" link set "p$n" up
     ip -n "$ns" addr add "$VXLAB_NET.$n/24" dev eth0
@@ -87,6 +90,50 @@ for n in "${VXLAB_HOSTS[@]}"; do
         cc -O2 -o "$VXLAB_STATE/late_arp" "$here/late_arp.c"
         start_in late_arp "$ns" "$VXLAB_STATE/late_arp" eth0 "$VXLAB_NET.$n" "$VXLAB_LATE_DELAY_MS"
         ;;
+    dns)
+        # Reverse names for the hosts that have one; any other lab address is
+        # answered "no such name" at once, and nothing is forwarded.
+        records=()
+        for h in "${VXLAB_HOSTS[@]}"; do
+            [ "${VXLAB_NAME_SOURCE[$h]:-}" = dns ] && records+=("--host-record=${VXLAB_NAME[$h]},$VXLAB_NET.$h")
+        done
+        start_in dnsmasq "$ns" dnsmasq --keep-in-foreground --conf-file=/dev/null --no-hosts \
+            --no-resolv --bogus-priv --bind-interfaces --listen-address="$VXLAB_NET.$n" \
+            --user=root --group=root --pid-file="$VXLAB_STATE/dnsmasq.pid" --log-facility=- \
+            --local=/vxlab/ --local=/7.213.10.in-addr.arpa/ "${records[@]}"
+        mkdir -p "$(vxlab_ws_resolv_dir)"
+        echo "nameserver $VXLAB_NET.$n" >"$(vxlab_ws_resolv_dir)/resolv.conf"
+        ;;
+    mdns)
+        # avahi-daemon keeps its pid file and socket in /run/avahi-daemon:
+        # a private mount namespace gives it a folder of its own there, so
+        # neither the machine's daemon nor another lab's is disturbed.
+        m=$VXLAB_STATE/mdns
+        mkdir -p "$m"
+        host=${VXLAB_NAME[$n]%.local}
+        cat >"$m/avahi-daemon.conf" <<CONF
+[server]
+host-name=$host
+domain-name=local
+use-ipv4=yes
+use-ipv6=no
+allow-interfaces=eth0
+enable-dbus=no
+[wide-area]
+enable-wide-area=no
+[publish]
+publish-addresses=yes
+publish-hinfo=no
+publish-workstation=no
+publish-domain=no
+[reflector]
+enable-reflector=no
+CONF
+        start_in avahi "$ns" unshare --mount --propagation private sh -c \
+            'mkdir -p /run/avahi-daemon && mount -t tmpfs -o size=1m lab /run/avahi-daemon &&
+             exec avahi-daemon --no-drop-root --no-chroot --no-rlimits --no-proc-title -f "$1"' \
+            avahi "$m/avahi-daemon.conf"
+        ;;
     smb | usershare)
         s=$VXLAB_STATE/$role
         mkdir -p "$s"/{private,lock,state,cache,pid,ncalrpc,bind-dns,log}
@@ -110,6 +157,11 @@ for n in "${VXLAB_HOSTS[@]}"; do
             sed -e "s|@STATE@|$s|g" -e "/rpc start on demand helpers/d" "$template" >"$s/smb.conf"
         fi
         start_in "$role-smbd" "$ns" smbd --foreground --no-process-group --configfile="$s/smb.conf"
+        if [ "$role" = smb ]; then
+            # nmbd refuses to run where NetBIOS is off; smbd keeps it off.
+            sed -e "s|disable netbios = yes|disable netbios = no|" "$s/smb.conf" >"$s/nmb.conf"
+            start_in smb-nmbd "$ns" nmbd --foreground --no-process-group --configfile="$s/nmb.conf"
+        fi
         if [ -x "$dcerpcd" ]; then
             start_in "$role-samba-dcerpcd" "$ns" "$dcerpcd" --libexec-rpcds \
                 --foreground --no-process-group --configfile="$s/smb.conf"

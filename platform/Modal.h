@@ -35,8 +35,7 @@ bool ModalRunning();
 // "Choose a folder" (the program's folder browser) run through RunModal.
 // Returns the chosen directory, or an empty string when cancelled or ended.
 QString ChooseFolder(QWidget* parent, const QString& caption, const QString& startDir = QString());
-
-// "Save as" run through RunModal: the chosen file name (replacing an
+// "Save as" run through RunModal: the chosen file's path (replacing an
 // existing file is confirmed in the dialog), or "" when cancelled or ended.
 QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& startPath,
                        const QString& filter);

@@ -15,6 +15,9 @@ PACKAGES=(
   fonts-wqy-zenhei
   xvfb trayer xdotool dbus-daemon at-spi2-core python3-pyatspi
   desktop-file-utils appstream
+  ieee-data
+  # The test LAN's name services (lab/up.sh): a resolver and an mDNS responder.
+  dnsmasq-base avahi-daemon
 )
 
 SUDO=""

@@ -3,6 +3,7 @@
 //   vx_bench_sweep [--threads 1,8,32,256] [--modes raw,helper,neigh] [--deadline ms]
 //                  [--runs n] [--engines page[,pool,tasks]] [--peers yes|no]
 //                  [--shares yes|no] [--vanish yes|no] [--interval s] [--patrol minutes]
+//                  [--names yes|no]
 // Routes: raw (the process's own socket, root), helper (vx-arp), neigh (the
 // kernel's neighbour table). Run as nobody (VX_LAB_USER=nobody, run.sh does)
 // for the unprivileged routes.
@@ -19,6 +20,8 @@
 // vanish: a patrol at the page's interval (default 15 s) in which the flap
 //        host's link goes down between sweeps 1 and 2: the seconds until
 //        "下线了", and the sweeps it took.
+// names: who the hosts are (IdentityBench.h): registry, names, makers,
+//        sweep time with names on and off.
 // patrol: a patrol of that many minutes, every live host staying live: any
 //        "下线了" is a false report.
 #include <QApplication>
@@ -53,6 +56,7 @@
 #include "plugins/hostpatrol/HostPatrolDlg.h"
 #include "plugins/hostpatrol/HostPatrolTool.h"
 #include "plugins/hostpatrol/HostProbeTask.h"
+#include "IdentityBench.h"
 #endif
 
 using namespace vx::platform;
@@ -508,6 +512,9 @@ int Bench(int argc, char** argv) {
         std::fflush(stdout);
         if (!o.liveReportedOffline.isEmpty()) allFound = false;
     }
+#endif
+#ifdef VX_BENCH_TASKS
+    if (option("--names", "yes") == "yes" && !vx::bench::RunIdentityBench(runs)) allFound = false;
 #endif
     std::printf("every live host found by every sweep of ours, none reported offline: %s\n",
                 allFound ? "yes" : "NO");

@@ -1,6 +1,12 @@
 #include "plugins/hostpatrol/HostPatrolDlg.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QShortcut>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -14,8 +20,12 @@
 #include "platform/ControlId.h"
 #include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
+#include "platform/Modal.h"
+#include "platform/WholeFile.h"
+#include "plugins/common/ListExport.h"
 #include "plugins/common/SortListCtrl.h"
 #include "plugins/hostpatrol/HostHistory.h"
+#include "plugins/hostpatrol/HostIdentity.h"
 #include "plugins/hostpatrol/HostPatrolTool.h"
 #include "plugins/hostpatrol/HostProbeTask.h"
 #include "plugins/hostpatrol/PatrolEngine.h"
@@ -39,7 +49,7 @@ int& PatrolTickCounter() {
 }
 
 CHostPatrolDlg::CHostPatrolDlg(CHostPatrolTool* tool, QWidget* parent)
-    : QWidget(parent), m_tool(tool), m_engine(tool->Engine()) {
+    : QWidget(parent), m_tool(tool), m_engine(tool->Engine()), m_identity(tool->Identity()) {
     setFont(QFont(QStringLiteral("宋体"), 9));
     m_list = Numbered(new CSortListCtrl(this), kIdList);
     m_intervalLabel = Numbered(new QLabel(QStringLiteral("巡测间隔(秒)"), this), kIdIntervalLabel);
@@ -55,7 +65,8 @@ CHostPatrolDlg::CHostPatrolDlg(CHostPatrolTool* tool, QWidget* parent)
     m_startButton = Numbered(new QPushButton(kStart, this), kIdStartStop);
 
     m_list->setAccessibleName(QStringLiteral("主机巡测"));
-    m_list->SetColumns(QStringLiteral("IP地址,120;MAC地址,120;最近扫描时间,120;共享资源,200;"));
+    m_list->SetColumns(QStringLiteral(
+        "IP地址,120;MAC地址,120;最近扫描时间,120;共享资源,200;主机名,120;厂商,150;"));
     m_list->setRootIsDecorated(false);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->SetGridLines(true);
@@ -69,6 +80,27 @@ CHostPatrolDlg::CHostPatrolDlg(CHostPatrolTool* tool, QWidget* parent)
     connect(m_startButton, &QPushButton::clicked, this, &CHostPatrolDlg::OnStartStop);
     connect(m_helpButton, &QPushButton::clicked, this, &CHostPatrolDlg::OnHelp);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, &CHostPatrolDlg::OnOpenShares);
+
+    connect(m_identity, &CHostIdentity::Identified, this, &CHostPatrolDlg::OnIdentified);
+
+    // Taking the list along: Ctrl+C, and a context menu that the Menu key
+    // (a context-menu event of its own) and Shift+F10 open from the keyboard.
+    auto* copy = new QAction(m_list);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(copy, &QAction::triggered, this, &CHostPatrolDlg::CopySelection);
+    m_list->addAction(copy);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        ShowListMenu(m_list->viewport()->mapToGlobal(pos));
+    });
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), m_list);
+    menuKey->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        const QRect current = m_list->visualItemRect(m_list->currentItem());
+        ShowListMenu(m_list->viewport()->mapToGlobal(current.isValid() ? current.center()
+                                                                      : QPoint(0, 0)));
+    });
 
     m_engine->SetPage(this);
 }
@@ -167,7 +199,8 @@ void CHostPatrolDlg::ApplyScanResult(const HostScanResult& result) {
             if (!m_offline.contains(address)) m_offline.append(address);
             return;
         }
-        row = m_list->AddRow({address, result.mac, result.time, QString()}, kImageOnline);
+        row = m_list->AddRow({address, result.mac, result.time, QString(), QString(), QString()},
+                             kImageOnline);
         if (row < 0) return;
         SetRowImage(row, kImageOnline);
         auto* entry = new HostEntry{address, result.shares, 3};
@@ -175,6 +208,7 @@ void CHostPatrolDlg::ApplyScanResult(const HostScanResult& result) {
             delete entry;
             return;
         }
+        UpdateRowDetails(row);
     }
     HostEntry* entry = Entry(row);
     const bool wasDown = m_offline.contains(address);
@@ -197,16 +231,86 @@ void CHostPatrolDlg::ApplyScanResult(const HostScanResult& result) {
         Output()->ShowMsg(address + QStringLiteral("上线了"));
         m_offline.removeOne(address);
     }
+    if (m_list->CellText(row, kColMac) != result.mac) {
+        // Another card answers for the address: what was known was of the old one.
+        m_list->SetCellText(row, kColName, QString());
+        m_list->SetCellText(row, kColMaker, QString());
+    }
     m_list->SetCellText(row, 1, result.mac);
     m_list->SetCellText(row, 2, result.time);
     m_list->SetCellText(row, 3, JoinShares(result.shares));
     SetRowImage(row, kImageOnline);
+    UpdateRowDetails(row);
+    m_identity->Identify(address, result.mac);
     entry->remainingMisses = 3;
     for (const QString& share : result.shares) {
         if (entry->knownShares.contains(share)) continue;
         entry->knownShares.append(share);
         Output()->ShowMsg(address + QStringLiteral("共享了--") + share);
     }
+}
+
+void CHostPatrolDlg::OnIdentified(const QString& address, const QString& mac,
+                                  const QString& name, const QString& maker) {
+    const int row = FindRow(address);
+    if (row < 0 || m_list->CellText(row, kColMac) != mac) return;
+    if (m_list->CellText(row, kColName) == name && m_list->CellText(row, kColMaker) == maker)
+        return;
+    m_list->SetCellText(row, kColName, name);
+    m_list->SetCellText(row, kColMaker, maker);
+    UpdateRowDetails(row);
+}
+
+void CHostPatrolDlg::UpdateRowDetails(int row) {
+    QTreeWidgetItem* item = m_list->topLevelItem(row);
+    if (!item) return;
+    QStringList lines;
+    for (int column : {kColAddress, kColMac, kColName, kColMaker, kColTime, kColShares}) {
+        const QString text = m_list->CellText(row, column);
+        if (!text.isEmpty())
+            lines << m_list->headerItem()->text(column) + QStringLiteral("：") + text;
+    }
+    const QString tip = lines.join(u'\n');
+    for (int column = 0; column < m_list->ColumnCount(); ++column) item->setToolTip(column, tip);
+}
+
+void CHostPatrolDlg::CopySelection() {
+    const common::ListTable table = common::TableOf(*m_list, true);
+    if (table.rows.isEmpty()) return;
+    QGuiApplication::clipboard()->setText(common::ToTabText(table));
+}
+
+bool CHostPatrolDlg::ExportTo(const QString& path) {
+    QString error;
+    if (platform::WriteWholeFile(path, common::ToCsv(common::TableOf(*m_list, false)), &error))
+        return true;
+    platform::ShowMessageBox(QStringLiteral("导出列表失败：%1\r\n%2")
+                                 .arg(QDir::toNativeSeparators(path), error),
+                             this);
+    return false;
+}
+
+void CHostPatrolDlg::OnExport() {
+    QPointer<CHostPatrolDlg> self(this);
+    const QString path = platform::ChooseSaveFile(
+        this, QStringLiteral("导出列表"), QDir::home().filePath(QStringLiteral("主机巡测.csv")),
+        QStringLiteral("CSV (*.csv)"));
+    if (!self || path.isEmpty()) return;
+    ExportTo(path);
+}
+
+void CHostPatrolDlg::ShowListMenu(const QPoint& globalPos) {
+    QPointer<CHostPatrolDlg> self(this);
+    auto* menu = new QMenu(this);
+    QAction* copy = menu->addAction(QStringLiteral("复制"));
+    copy->setEnabled(!m_list->selectedItems().isEmpty());
+    QAction* exportList = menu->addAction(QStringLiteral("导出列表..."));
+    exportList->setEnabled(m_list->RowCount() > 0);
+    QAction* chosen = menu->exec(globalPos);
+    if (!self) return;  // exit closed the menu and took the page
+    menu->deleteLater();
+    if (chosen == copy) CopySelection();
+    else if (chosen == exportList) OnExport();
 }
 
 void CHostPatrolDlg::OnStartStop() {

@@ -21,6 +21,7 @@ class QPushButton;
 namespace vx::hostpatrol {
 
 class CHostHistory;
+class CHostIdentity;
 class CHostPatrolTool;
 class CPatrolEngine;
 
@@ -33,6 +34,9 @@ struct HostEntry {
 
 // Rows' images.
 enum HostImage { kImageOnline = 0, kImageOffline = 1 };
+
+// The list's columns: the four the page always had, then who the host is.
+enum HostColumn { kColAddress, kColMac, kColTime, kColShares, kColName, kColMaker };
 
 // The timer ticks counted towards the next sweep, shared by every page of the
 // loaded library and reset only when it triggers a sweep. UI thread only.
@@ -69,6 +73,19 @@ public:
     void OnTimer();
     void OnHelp();
     void OnOpenShares();
+    // A report from the host identity: the row of `address`, if it still
+    // holds `mac`, shows the name and the maker.
+    void OnIdentified(const QString& address, const QString& mac, const QString& name,
+                      const QString& maker);
+    // The selected rows, with the titles, onto the clipboard as tab text.
+    void CopySelection();
+    // Every row, in the order shown, as CSV into `path`, whole or not at all;
+    // false (with a box saying so) when the file could not be written.
+    bool ExportTo(const QString& path);
+    // "导出列表...": asks where, then ExportTo.
+    void OnExport();
+    // The list's context menu at `globalPos` (built fresh, run, deleted).
+    void ShowListMenu(const QPoint& globalPos);
 
     int Interval() const { return m_interval; }
     bool ShareOption() const { return m_shareOption != 0; }
@@ -88,12 +105,15 @@ private:
     bool UpdateData();
     int FindRow(const QString& address) const;
     void SetRowImage(int row, int image);
+    // The row's tooltip: everything the page knows of the host.
+    void UpdateRowDetails(int row);
     ::CTaskManager* TaskManager() const;
     ::CHostOutput* Output() const;
 
     CHostPatrolTool* m_tool;  // not owned
     CPatrolEngine* m_engine;  // not owned; outlives the page
     CHostHistory* m_history = nullptr;  // not owned; outlives the page
+    CHostIdentity* m_identity;  // not owned; outlives the page
     CSortListCtrl* m_list;
     QLabel* m_intervalLabel;
     QLineEdit* m_intervalEdit;

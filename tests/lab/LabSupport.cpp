@@ -95,7 +95,9 @@ bool MayRunFor(const QStringList& c) {
         if (c[1] == LabDir() + "/link.sh")
             return rest == QStringList{"up"} + idArgs || rest == QStringList{"down"} + idArgs ||
                    rest == QStringList{"smbdrop", "on"} + idArgs ||
-                   rest == QStringList{"smbdrop", "off"} + idArgs;
+                   rest == QStringList{"smbdrop", "off"} + idArgs ||
+                   rest == QStringList{"dnsdrop", "on"} + idArgs ||
+                   rest == QStringList{"dnsdrop", "off"} + idArgs;
         return false;
     }
     if (c == QStringList{"ip", "neigh", "flush", "dev", "eth0"}) return true;

@@ -66,7 +66,7 @@ private slots:
         m_history = std::make_shared<CHostHistory>(m_dir.path() + "/HostHistory.db");
         m_patrol = std::make_unique<CHostPatrolTool>(
             &m_context, std::make_shared<FakeProbe>(), [] { return QStringLiteral("10.0.0"); },
-            m_history);
+            nullptr, m_history);
         m_tool = std::make_unique<CHostHistoryTool>(&m_context, m_history);
     }
     void cleanupTestCase() {

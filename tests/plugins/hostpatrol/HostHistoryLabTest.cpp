@@ -43,7 +43,7 @@ class HostHistoryLabTest : public QObject {
     void StartPatrol() {
         m_history = std::make_shared<CHostHistory>(m_dir.path() + "/HostHistory.db");
         m_tool = std::make_unique<CHostPatrolTool>(&m_context, nullptr, std::function<QString()>{},
-                                                   m_history);
+                                                   nullptr, m_history);
     }
     void StopPatrol() {
         m_tool.reset();

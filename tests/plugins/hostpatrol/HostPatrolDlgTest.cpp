@@ -105,10 +105,10 @@ private slots:
         auto* list = Page()->List();
         QVERIFY(list->GridLines());
         QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
-        QCOMPARE(list->columnCount(), 4);
-        const QStringList captions{"IP地址", "MAC地址", "最近扫描时间", "共享资源"};
-        const QList<int> widths{120, 120, 120, 200};
-        for (int c = 0; c < 4; ++c) {
+        QCOMPARE(list->columnCount(), 6);
+        const QStringList captions{"IP地址", "MAC地址", "最近扫描时间", "共享资源", "主机名", "厂商"};
+        const QList<int> widths{120, 120, 120, 200, 120, 150};
+        for (int c = 0; c < 6; ++c) {
             QCOMPARE(list->headerItem()->text(c), captions[c]);
             QCOMPARE(list->columnWidth(c), widths[c]);
         }
