@@ -17,6 +17,7 @@
 
 #include "contract/TaskContract.h"
 #include "contract/ToolContract.h"
+#include "platform/ContextMenu.h"
 #include "platform/ControlId.h"
 #include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
@@ -300,17 +301,20 @@ void CHostPatrolDlg::OnExport() {
 }
 
 void CHostPatrolDlg::ShowListMenu(const QPoint& globalPos) {
-    QPointer<CHostPatrolDlg> self(this);
-    auto* menu = new QMenu(this);
-    QAction* copy = menu->addAction(QStringLiteral("复制"));
-    copy->setEnabled(!m_list->selectedItems().isEmpty());
-    QAction* exportList = menu->addAction(QStringLiteral("导出列表..."));
-    exportList->setEnabled(m_list->RowCount() > 0);
-    QAction* chosen = menu->exec(globalPos);
-    if (!self) return;  // exit closed the menu and took the page
-    menu->deleteLater();
-    if (chosen == copy) CopySelection();
-    else if (chosen == exportList) OnExport();
+    if (!m_listMenu) {
+        // Made once and opened without a loop of its own, so an exit while
+        // it shows finds nothing waiting on it.
+        m_listMenu = new QMenu(this);
+        m_copyAction = m_listMenu->addAction(QStringLiteral("复制"));
+        connect(m_copyAction, &QAction::triggered, this, &CHostPatrolDlg::CopySelection);
+        m_exportAction = m_listMenu->addAction(QStringLiteral("导出列表..."));
+        // Queued: the save dialog runs after the menu has gone.
+        connect(m_exportAction, &QAction::triggered, this, &CHostPatrolDlg::OnExport,
+                Qt::QueuedConnection);
+    }
+    m_copyAction->setEnabled(!m_list->selectedItems().isEmpty());
+    m_exportAction->setEnabled(m_list->RowCount() > 0);
+    platform::PopupContextMenu(m_listMenu, m_list, globalPos);
 }
 
 void CHostPatrolDlg::OnStartStop() {

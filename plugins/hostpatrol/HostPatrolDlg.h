@@ -13,9 +13,11 @@
 class CSortListCtrl;
 class CTaskManager;
 class CHostOutput;
+class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 
 namespace vx::hostpatrol {
@@ -115,6 +117,9 @@ private:
     CHostHistory* m_history = nullptr;  // not owned; outlives the page
     CHostIdentity* m_identity;  // not owned; outlives the page
     CSortListCtrl* m_list;
+    QMenu* m_listMenu = nullptr;  // made on first use
+    QAction* m_copyAction = nullptr;
+    QAction* m_exportAction = nullptr;
     QLabel* m_intervalLabel;
     QLineEdit* m_intervalEdit;
     QCheckBox* m_shareBox;
