@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QToolButton>
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -33,6 +34,9 @@ CHostHistoryDlg::CHostHistoryDlg(CHostHistory* history, QWidget* parent)
     m_filter->setClearButtonEnabled(true);
     label->setBuddy(m_filter);
     m_filter->setAccessibleName(QStringLiteral("筛选"));
+    // The clear button is a tool button of the edit box's own, nameless.
+    for (QToolButton* button : m_filter->findChildren<QToolButton*>())
+        button->setAccessibleName(QStringLiteral("清除筛选"));
     m_refresh = new QPushButton(QStringLiteral("刷新"), this);
     m_refresh->setObjectName(QStringLiteral("refresh"));
     m_export = new QPushButton(QStringLiteral("导出列表..."), this);

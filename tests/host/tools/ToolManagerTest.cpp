@@ -238,8 +238,8 @@ private slots:
     }
 
     // With per-user folders both ToolDlls load, a user's file hiding the
-    // program's file of the same name in any case; each loads with its own
-    // folder current, and "禁用组件" applies to either.
+    // program's file of the same name in any case, and "禁用组件" applies to
+    // either.
     void loadsUserCopiesOverProgramCopies_data() {
         QTest::addColumn<QString>("disabled");
         QTest::addColumn<QStringList>("loaded");  // "name folder"
@@ -266,7 +266,7 @@ private slots:
         const QString user = QDir(dir.UserPluginDir()).canonicalPath();
         QStringList got;
         for (const QString& l : LinesStartingWith(dir.ReadLog(), "load ")) {
-            const QString folder = QDir(l.section(" cwd ", 1)).canonicalPath();
+            const QString folder = QFileInfo(l.section(" from ", 1)).canonicalPath();
             got << l.section(' ', 1, 1) + (folder == user ? " user" : " program");
         }
         QCOMPARE(Sorted(got), loaded);
