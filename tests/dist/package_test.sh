@@ -6,7 +6,7 @@
 # user and as root (each in a network namespace of its own, so nothing it
 # does reaches a network), checks that each wrote its settings into its own
 # home and nothing under /usr, then purges it and checks nothing is left.
-# Root only, on a machine where vexmor is not installed (CI). With
+# Root only; a vexmor left by an earlier, ended run is purged first. With
 # VX_PACKAGE_REUSE=1 a package already built in WORK_DIR is checked again
 # without a new build.
 set -euo pipefail
@@ -20,9 +20,13 @@ fail() {
 step() { echo "--- $* ($SECONDS s)"; }
 
 [ "$(id -u)" -eq 0 ] || fail "run as root: the test installs the package"
-if dpkg-query -W -f='${Status}' vexmor 2>/dev/null | grep -q ' installed$'; then
-    fail "vexmor is installed here already; this test installs and purges it"
+# A run that was ended before its purge leaves the package (and its user)
+# behind: take them away first, so that this run checks a clean install.
+if dpkg-query -W -f='${Status}' vexmor 2>/dev/null | grep -q 'install'; then
+    echo "package_test: purging a vexmor left by an earlier run"
+    DEBIAN_FRONTEND=noninteractive apt-get purge -y vexmor || fail "apt-get purge of the earlier vexmor"
 fi
+if id "$user" >/dev/null 2>&1; then userdel -r "$user" 2>/dev/null || true; fi
 if ! (cd "$src" && dpkg-checkbuilddeps); then
     fail "build dependencies missing (debian/control)"
 fi
