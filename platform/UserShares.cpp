@@ -7,6 +7,9 @@
 #include <sys/vfs.h>
 
 namespace vx::platform {
+
+IUserShares::~IUserShares() = default;
+
 namespace usershare_detail {
 namespace {
 

@@ -60,7 +60,8 @@ struct ShareOutcome {
 
 class IUserShares {
 public:
-    virtual ~IUserShares() = default;
+    // Defined in the platform library, so the class's tables live there only.
+    virtual ~IUserShares();
     // Shares folder `path` as `name`: everyone may read, nobody may write.
     virtual ShareOutcome Add(const QString& name, const QString& path) = 0;
     // Removes the share `name`.
