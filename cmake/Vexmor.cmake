@@ -114,6 +114,8 @@ function(vx_add_plugin name)
     INSTALL_RPATH "$ORIGIN/..")
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE vx_contract ${ARG_LIBS})
+  # CreateObj installs the plug-in's own translation under this name.
+  target_compile_definitions(${name} PRIVATE VX_MODULE_NAME="${name}")
   # Static libraries' symbols (plugins/common) stay inside the module; every
   # reference must be resolved at link time (a plug-in calls the host only
   # through the contract, and the platform library through its soname).
@@ -131,7 +133,8 @@ function(vx_add_plugin name)
 endfunction()
 
 # vx_add_test(name SOURCES ... LIBS ... [LABELS ...] [ENV ...] [TIMEOUT s])
-# One test executable, run by ctest with widgets offscreen.
+# One test executable, run by ctest with widgets offscreen, in the C locale
+# (texts in the source language unless a test asks for another).
 function(vx_add_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -146,5 +149,49 @@ function(vx_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${ARG_TIMEOUT}
     LABELS "${ARG_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VX_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;VX_BIN_DIR=${VX_BIN_DIR};TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/data/tsan.supp second_deadlock_stack=1;${ARG_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANGUAGE=;VX_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;VX_BIN_DIR=${VX_BIN_DIR};TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/data/tsan.supp second_deadlock_stack=1;${ARG_ENV}")
+endfunction()
+
+# vx_add_translations(target MODULE name SOURCE_DIRS dir...)
+# The module's translations: every translations/<name>_<language>.ts beside
+# the calling CMakeLists.txt is compiled with lrelease and placed in the
+# target's resources as ":/i18n/<name>_<language>.qm", where
+# platform/Translation finds it. The target "update_translations" runs
+# lupdate over SOURCE_DIRS to bring the .ts files up to date with the code
+# (the texts in the code are simplified Chinese, the source language).
+find_program(VX_LRELEASE NAMES lrelease-qt6 lrelease
+             HINTS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_LIBEXECS} /usr/lib/qt6/bin)
+find_program(VX_LUPDATE NAMES lupdate-qt6 lupdate
+             HINTS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_LIBEXECS} /usr/lib/qt6/bin)
+if(NOT TARGET update_translations)
+  add_custom_target(update_translations)
+endif()
+function(vx_add_translations target)
+  cmake_parse_arguments(ARG "" "MODULE" "SOURCE_DIRS" ${ARGN})
+  if(NOT VX_LRELEASE)
+    message(FATAL_ERROR "lrelease not found: install qt6-l10n-tools")
+  endif()
+  file(GLOB ts_files CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/translations/${ARG_MODULE}_*.ts)
+  set(qm_files "")
+  foreach(ts ${ts_files})
+    get_filename_component(stem ${ts} NAME_WE)
+    set(qm ${CMAKE_CURRENT_BINARY_DIR}/i18n/${stem}.qm)
+    add_custom_command(OUTPUT ${qm}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/i18n
+      COMMAND ${VX_LRELEASE} -silent ${ts} -qm ${qm}
+      DEPENDS ${ts} VERBATIM)
+    list(APPEND qm_files ${qm})
+    if(VX_LUPDATE)
+      add_custom_target(update_translations_${stem}
+        COMMAND ${VX_LUPDATE} -silent -no-obsolete -locations none -source-language zh_CN
+                ${ARG_SOURCE_DIRS} -ts ${ts}
+        VERBATIM)
+      add_dependencies(update_translations update_translations_${stem})
+    endif()
+  endforeach()
+  if(qm_files)
+    qt_add_resources(${target} ${target}_i18n PREFIX /i18n
+                     BASE ${CMAKE_CURRENT_BINARY_DIR}/i18n FILES ${qm_files})
+  endif()
 endfunction()

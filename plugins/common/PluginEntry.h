@@ -1,5 +1,6 @@
-// The export every tool plug-in defines: CreateObj answers index 0 with the
-// plug-in's one tool and null for every other index. Put
+// The export every tool plug-in defines: CreateObj installs the plug-in's
+// translation (once) and answers index 0 with the plug-in's one tool and
+// null for every other index. Put
 //     VX_TOOL_FACTORY(CMyTool)
 // in exactly one source file of the plug-in; a plug-in with several tools
 // puts VX_TOOL_FACTORIES(CFirstTool, CSecondTool) there instead.
@@ -8,6 +9,12 @@
 #include <new>
 
 #include "contract/ToolContract.h"
+#include "platform/Translation.h"
+
+// vx_add_plugin names the module; a source built some other way has none.
+#ifndef VX_MODULE_NAME
+#define VX_MODULE_NAME ""
+#endif
 
 namespace vx::plugin {
 
@@ -38,10 +45,12 @@ CToolBase* CreateToolAt(int index, ToolHostContext* context) noexcept {
 
 #define VX_TOOL_FACTORY(ToolClass)                                         \
     extern "C" CToolBase* CreateObj(int index, ToolHostContext* context) { \
+        ::vx::platform::InstallModuleTranslator(QStringLiteral(VX_MODULE_NAME)); \
         return ::vx::plugin::CreateSingleTool<ToolClass>(index, context);  \
     }
 
 #define VX_TOOL_FACTORIES(...)                                              \
     extern "C" CToolBase* CreateObj(int index, ToolHostContext* context) { \
+        ::vx::platform::InstallModuleTranslator(QStringLiteral(VX_MODULE_NAME)); \
         return ::vx::plugin::CreateToolAt<__VA_ARGS__>(index, context);    \
     }
