@@ -49,6 +49,13 @@ CToolDisplayDlg::CToolDisplayDlg(CVexmorDoc* doc, QWidget* parent) : QDialog(par
     connect(cancel, &QPushButton::clicked, this, &CToolDisplayDlg::reject);
 
     FillList();
+    // A translated name can be longer than the column was made for: the
+    // list scrolls rather than cut it.
+    int width = kColumnWidth;
+    for (int r = 0; r < m_list->topLevelItemCount(); ++r)
+        width = WidthForText(m_list->fontMetrics(), m_list->topLevelItem(r)->text(0), width,
+                             kRowDecoration);
+    m_list->setColumnWidth(0, width);
 }
 
 void CToolDisplayDlg::FillList() {

@@ -17,7 +17,9 @@ COnlineUpgradeDlg::COnlineUpgradeDlg(QWidget* parent, platform::HttpClient& http
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
     auto* label = new QLabel(tr("更新文件列表"), this);
-    label->setGeometry(du::Rect(7, 4, 49, 8));
+    QRect labelRect = du::Rect(7, 4, 49, 8);
+    labelRect.setWidth(WidthForText(label->fontMetrics(), label->text(), labelRect.width(), 2));
+    label->setGeometry(labelRect);
     m_list = MakeReportList(this, {{tr("文件"), 120}, {tr("大小"), 80}, {tr("进度"), 60}});
     m_list->setGeometry(du::Rect(7, 15, 228, 106));
     m_update = MakeTemplateButton(this, 1004, tr("更新"), du::Rect(131, 127, 50, 14));

@@ -207,11 +207,14 @@ private slots:
         QVERIFY(WaitUntil([&] { return program->ActiveModal().isEmpty(); }, 3000));
 
         QVERIFY(program->Ok("action " + kToolbar + " 32777"));
-        const QRegularExpression cancelled(
-            QRegularExpression::escape(T("共有%1个任务被取消")).replace("%1", "(\\d+)"));
+        QStringList pieces = T("共有%1个任务被取消").split("%1");
+        for (QString& piece : pieces) piece = QRegularExpression::escape(piece);
+        const QRegularExpression cancelled(pieces.join("(\\d+)"));
         QRegularExpressionMatch match;
-        QVERIFY(WaitUntil([&] { return (match = cancelled.match(program->Text(kLog))).hasMatch(); },
-                          3000));
+        QVERIFY2(
+            WaitUntil([&] { return (match = cancelled.match(program->Text(kLog))).hasMatch(); },
+                      3000),
+            qPrintable(program->Text(kLog)));
         QVERIFY2(match.captured(1).toInt() > 200 && match.captured(1).toInt() <= 254,
                  qPrintable(match.captured(0)));
         QVERIFY(WaitUntil(
@@ -332,7 +335,8 @@ private slots:
         QCOMPARE(got.readAll(), QByteArray("vexmor e2e\n"));
 
         QVERIFY(program->Ok("invoke CShareSetterDlg OnTimer"));
-        QVERIFY(WaitUntil([&] { return rowShows(T("%1分").arg(29) + T("%1秒").arg(59)); }, 3000));
+        QVERIFY2(WaitUntil([&] { return rowShows(T("%1分").arg(29) + T("%1秒").arg(59)); }, 3000),
+                 qPrintable(program->Column("CShareSetterDlg/1000", 2).join('|')));
         QVERIFY(program->Ok("invoke CShareSetterDlg OnTimer 1799"));
         QVERIFY(WaitUntil([&] { return rowShows(T("%1秒").arg(0)); }, 10000));
         QVERIFY(guestRead());
@@ -513,22 +517,30 @@ private slots:
     void exitFromTrayWhileBusy_data() {
         QTest::addColumn<QString>("open");
         QTest::addColumn<QString>("dialog");
-        QTest::newRow("task browse") << "action " + kToolbar + " 32780" << "157";
-        QTest::newRow("tool display") << "action " + kToolbar + " 32778" << "146";
-        QTest::newRow("update") << "action " + kToolbar + " 32779" << "156";
-        QTest::newRow("components") << "action " + kToolbar + " 32783" << "173";
-        QTest::newRow("tool options") << "action " + kToolbar + " 32776" << "";
-        QTest::newRow("help box") << "click CHostPatrolDlg/1006" << "QMessageBox";
-        QTest::newRow("sweep") << "click " + kPatrolButton << "";
+        QTest::addColumn<QString>("shot");  // the window pictured, if any
+        QTest::newRow("task browse") << "action " + kToolbar + " 32780" << "157" << "";
+        QTest::newRow("tool display") << "action " + kToolbar + " 32778" << "146" << "";
+        QTest::newRow("update") << "action " + kToolbar + " 32779" << "156" << "";
+        QTest::newRow("components") << "action " + kToolbar + " 32783" << "173" << "";
+        QTest::newRow("tool options") << "action " + kToolbar + " 32776" << "" << "145";
+        QTest::newRow("about") << "action " + kTrayMenu + " 57664" << "100" << "100";
+        QTest::newRow("help box") << "click CHostPatrolDlg/1006" << "QMessageBox" << "";
+        QTest::newRow("sweep") << "click " + kPatrolButton << "" << "";
     }
     void exitFromTrayWhileBusy() {
         QFETCH(QString, open);
         QFETCH(QString, dialog);
+        QFETCH(QString, shot);
         // Message boxes are real here, not logged.
         LAUNCH(program, true, {QStringLiteral("VX_MESSAGEBOX_LOG=")});
         QVERIFY(program->Ok(open));
         if (!dialog.isEmpty())
             QVERIFY(WaitUntil([&] { return program->ActiveModal() == dialog; }, 5000));
+        if (!shot.isEmpty()) {
+            QVERIFY(WaitUntil([&] { return program->Visible(shot); }, 5000));
+            QVERIFY(program->Shot(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-'),
+                                  shot));
+        }
         QVERIFY(program->ClickTray(3));
         const bool menuShown = WaitUntil([&] { return program->Visible(kTrayMenu); }, 3000);
         // Dialogs are modal to the main window only, so the tray icon still

@@ -15,12 +15,12 @@ using Table = QHash<QString, QList<QPair<QString, QString>>>;
 // The text of the element the reader stands on, <byte value="xd"/> put back.
 QString ElementText(QXmlStreamReader& xml) {
     QString text;
-    const QString name = end.toString();
+    const QString name = xml.name().toString();
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isCharacters()) text += xml.text();
         if (xml.isStartElement() && xml.name() == u"byte")
-            text += QChar(xml.attributes().value(u"value").mid(1).toUInt(nullptr, 16));
+            text += QChar(xml.attributes().value(QStringLiteral("value")).mid(1).toUInt(nullptr, 16));
         if (xml.isEndElement() && xml.name() == name) break;
     }
     return text;
@@ -37,7 +37,7 @@ void Load(const QString& path, Table* table) {
         if (xml.name() == u"name") context = ElementText(xml);
         if (xml.name() == u"source") source = ElementText(xml);
         if (xml.name() == u"translation") {
-            const bool finished = xml.attributes().value(u"type").isEmpty();
+            const bool finished = xml.attributes().value(QStringLiteral("type")).isEmpty();
             translation = ElementText(xml);
             if (finished && !translation.isEmpty()) (*table)[source].append({context, translation});
         }
