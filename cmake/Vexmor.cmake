@@ -163,6 +163,10 @@ find_program(VX_LRELEASE NAMES lrelease-qt6 lrelease
              HINTS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_LIBEXECS} /usr/lib/qt6/bin)
 find_program(VX_LUPDATE NAMES lupdate-qt6 lupdate
              HINTS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_LIBEXECS} /usr/lib/qt6/bin)
+# The headers are found from the top of the tree, as the compiler finds them:
+# lupdate needs them to name each text's class.
+set(VX_LUPDATE_ARGS -silent -no-obsolete -locations none -source-language zh_CN
+    -I ${PROJECT_SOURCE_DIR})
 if(NOT TARGET update_translations)
   add_custom_target(update_translations)
 endif()
@@ -184,11 +188,13 @@ function(vx_add_translations target)
     list(APPEND qm_files ${qm})
     if(VX_LUPDATE)
       add_custom_target(update_translations_${stem}
-        COMMAND ${VX_LUPDATE} -silent -no-obsolete -locations none -source-language zh_CN
-                ${ARG_SOURCE_DIRS} -ts ${ts}
+        COMMAND ${VX_LUPDATE} ${VX_LUPDATE_ARGS} ${ARG_SOURCE_DIRS} -ts ${ts}
         VERBATIM)
       add_dependencies(update_translations update_translations_${stem})
     endif()
+    # tests/dist checks each module from what is recorded here.
+    string(REPLACE ";" "," dirs "${ARG_SOURCE_DIRS}")
+    set_property(GLOBAL APPEND PROPERTY VX_TRANSLATION_MODULES "${ARG_MODULE}|${ts}|${dirs}")
   endforeach()
   if(qm_files)
     qt_add_resources(${target} ${target}_i18n PREFIX /i18n

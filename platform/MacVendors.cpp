@@ -1,5 +1,7 @@
 #include "platform/MacVendors.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <fstream>
 #include <unordered_map>
@@ -180,7 +182,8 @@ bool ParseMac(QStringView text, std::array<uint8_t, 6>& mac) {
 QString MakerOf(const MacVendors& vendors, QStringView text) {
     std::array<uint8_t, 6> mac{};
     if (!ParseMac(text, mac)) return {};
-    if (IsLocallyAdministered(mac)) return QStringLiteral("随机MAC地址");
+    if (IsLocallyAdministered(mac))
+        return QCoreApplication::translate("vx::platform::MacVendors", "随机MAC地址");
     const std::string_view name = vendors.Lookup(mac);
     return QString::fromUtf8(name.data(), qsizetype(name.size()));
 }

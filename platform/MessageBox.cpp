@@ -1,5 +1,6 @@
 #include "platform/MessageBox.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
@@ -44,8 +45,10 @@ bool AskYesNo(const QString& text, QWidget* parent) {
     }
     auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Vexmor"), text,
                                 QMessageBox::Yes | QMessageBox::No, parent);
-    box->button(QMessageBox::Yes)->setText(QStringLiteral("是"));
-    box->button(QMessageBox::No)->setText(QStringLiteral("否"));
+    box->button(QMessageBox::Yes)
+        ->setText(QCoreApplication::translate("vx::platform::MessageBox", "是"));
+    box->button(QMessageBox::No)
+        ->setText(QCoreApplication::translate("vx::platform::MessageBox", "否"));
     box->setDefaultButton(QMessageBox::No);
     return RunModal(box) == QMessageBox::Yes;
 }

@@ -58,6 +58,16 @@ QString ChooseUiLanguage(const QString& setting, const QStringList& desktopLangu
     return QString::fromLatin1(kSourceLanguage);
 }
 
+QString ShownToolName(const QString& name) {
+    const qsizetype split = name.indexOf(QLatin1Char('_'));
+    if (split >= 0)
+        return ShownToolName(name.left(split)) + QLatin1Char('_') +
+               ShownToolName(name.mid(split + 1));
+    return name.isEmpty()
+               ? name
+               : QCoreApplication::translate(kToolNameContext, name.toUtf8().constData());
+}
+
 QString UiLanguageSetting() {
     return ProfileFile::Settings().GetString(LanguageSection(), LanguageKey(), QString(), 32);
 }

@@ -43,6 +43,13 @@ QString UiLanguage();
 QString UiLanguageSetting();
 bool SetUiLanguageSetting(const QString& language);
 
+// A tool's full name "folder_tool" names its settings and is never
+// translated; as shown, each part is looked up in the context "ToolName",
+// where every module declares the parts of its tools' names with
+// QT_TRANSLATE_NOOP("ToolName", "..."). Takes one part or a whole name.
+inline constexpr char kToolNameContext[] = "ToolName";
+QString ShownToolName(const QString& name);
+
 // Installs the translator of `module` for UiLanguage(), once per module and
 // process; nothing for the source language. The translation is copied out
 // of the module's resources, so it stays valid after the module is unloaded.

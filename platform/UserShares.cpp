@@ -1,5 +1,6 @@
 #include "platform/UserShares.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -70,41 +71,55 @@ ShareOutcome ClassifyNetFailure(const QString& errorText, int exitStatus) {
     const auto has = [&errorText](const char* what) {
         return errorText.contains(QLatin1String(what), Qt::CaseInsensitive);
     };
-    const QString group =
-        QStringLiteral("请把当前用户加入 sambashare 组（scripts/setup.sh 会做）并重新登录，再共享");
+    const QString group = QCoreApplication::translate(
+        "vx::platform::UserShares",
+        "请把当前用户加入 sambashare 组（scripts/setup.sh 会做）并重新登录，再共享");
     if (has("usershares are currently disabled"))
-        return Refusal(share_code::kAccessDenied,
-                       QStringLiteral("Samba 未启用用户共享：请在 smb.conf 的 [global] 中设置 "
-                                      "usershare max shares = 100"));
+        return Refusal(
+            share_code::kAccessDenied,
+            QCoreApplication::translate("vx::platform::UserShares",
+                                        "Samba 未启用用户共享：请在 smb.conf 的 [global] 中设置 "
+                                        "usershare max shares = 100"));
     if (has("do not have permission to create a usershare") ||
         (has("cannot open usershare directory") && has("permission denied")))
         return Refusal(share_code::kAccessDenied, group);
     if (has("cannot open usershare directory"))
-        return Refusal(share_code::kAccessDenied,
-                       QStringLiteral("Samba 的用户共享目录不可用：请检查 smb.conf 中的 "
-                                      "usershare path"));
-    if (has("usershare allow guests"))
         return Refusal(
             share_code::kAccessDenied,
-            QStringLiteral("Samba 不允许来宾访问用户共享：请在 smb.conf 的 [global] 中"
+            QCoreApplication::translate("vx::platform::UserShares",
+                                        "Samba 的用户共享目录不可用：请检查 smb.conf 中的 "
+                                        "usershare path"));
+    if (has("usershare allow guests"))
+        return Refusal(share_code::kAccessDenied,
+                       QCoreApplication::translate(
+                           "vx::platform::UserShares",
+                           "Samba 不允许来宾访问用户共享：请在 smb.conf 的 [global] 中"
                            "设置 usershare allow guests = yes（scripts/setup.sh 会做）"));
     if (has("only sharing directories we own"))
         return Refusal(share_code::kAccessDenied,
-                       QStringLiteral("Samba 只允许共享自己拥有的文件夹：请共享自己的文件夹，或在 "
-                                      "smb.conf 的 [global] 中设置 usershare owner only = false"));
+                       QCoreApplication::translate(
+                           "vx::platform::UserShares",
+                           "Samba 只允许共享自己拥有的文件夹：请共享自己的文件夹，或在 "
+                           "smb.conf 的 [global] 中设置 usershare owner only = false"));
     if (has("maximum number of allowed usershares"))
         return Refusal(share_code::kAccessDenied,
-                       QStringLiteral("Samba 用户共享数已达上限：请在 smb.conf 的 [global] 中调高 "
-                                      "usershare max shares"));
+                       QCoreApplication::translate(
+                           "vx::platform::UserShares",
+                           "Samba 用户共享数已达上限：请在 smb.conf 的 [global] 中调高 "
+                           "usershare max shares"));
     if (has("cannot stat path") && has("permission denied"))
         return Refusal(share_code::kAccessDenied);
     if (has("cannot stat path") || has("is not a directory") || has("is not an absolute path"))
         return Refusal(share_code::kNoFolder);
     if (has("contains invalid characters"))
-        return Refusal(share_code::kInvalidName,
-                       QStringLiteral("共享名不能含有以下字符：") + kInvalidNameChars);
+        return Refusal(
+            share_code::kInvalidName,
+            QCoreApplication::translate("vx::platform::UserShares", "共享名不能含有以下字符：") +
+                kInvalidNameChars);
     if (has("is already a valid system user name"))
-        return Refusal(share_code::kDuplicate, QStringLiteral("共享名与本机的用户名相同"));
+        return Refusal(
+            share_code::kDuplicate,
+            QCoreApplication::translate("vx::platform::UserShares", "共享名与本机的用户名相同"));
     if (has("unable to remove usershare") && has("no such file"))
         return Refusal(share_code::kNotShared);
     // Net's own words are the best explanation of what it did not like.
@@ -114,25 +129,35 @@ ShareOutcome ClassifyNetFailure(const QString& errorText, int exitStatus) {
 
 ShareOutcome CheckName(const QString& name) {
     if (name.size() > kMaxShareText)
-        return Refusal(share_code::kTooLong, QStringLiteral("共享名超过254个字符"));
+        return Refusal(share_code::kTooLong, QCoreApplication::translate("vx::platform::UserShares",
+                                                                         "共享名超过254个字符"));
     if (name.isEmpty() || HasControlChars(name))
-        return Refusal(share_code::kInvalidName, QStringLiteral("共享名为空或含有控制字符"));
+        return Refusal(
+            share_code::kInvalidName,
+            QCoreApplication::translate("vx::platform::UserShares", "共享名为空或含有控制字符"));
     for (const QChar c : name)
         if (kInvalidNameChars.contains(c))
             return Refusal(share_code::kInvalidName,
-                           QStringLiteral("共享名不能含有以下字符：") + kInvalidNameChars);
+                           QCoreApplication::translate("vx::platform::UserShares",
+                                                       "共享名不能含有以下字符：") +
+                               kInvalidNameChars);
     for (const char* reserved : {"global", "homes", "printers", "ipc$"})
         if (name.compare(QLatin1String(reserved), Qt::CaseInsensitive) == 0)
-            return Refusal(share_code::kDuplicate,
-                           QStringLiteral("“%1”是 Samba 保留的名称").arg(name));
+            return Refusal(
+                share_code::kDuplicate,
+                QCoreApplication::translate("vx::platform::UserShares", "“%1”是 Samba 保留的名称")
+                    .arg(name));
     return {};
 }
 
 ShareOutcome CheckPathText(const QString& path) {
     if (path.size() > kMaxShareText)
-        return Refusal(share_code::kTooLong, QStringLiteral("文件夹路径超过254个字符"));
+        return Refusal(
+            share_code::kTooLong,
+            QCoreApplication::translate("vx::platform::UserShares", "文件夹路径超过254个字符"));
     if (HasControlChars(path))
-        return Refusal(share_code::kBadPath, QStringLiteral("文件夹路径含有控制字符"));
+        return Refusal(share_code::kBadPath, QCoreApplication::translate("vx::platform::UserShares",
+                                                                         "文件夹路径含有控制字符"));
     return {};
 }
 
@@ -195,10 +220,12 @@ NetRun RunTool(const QString& program, const QStringList& args, int timeoutMs) {
 
 ShareOutcome RunFailure(const NetRun& run) {
     if (run.code == share_code::kNotFound)
-        return {run.code, QStringLiteral("无法运行 Samba 的 net 命令：请安装 samba 与 "
-                                         "samba-common-bin")};
+        return {run.code, QCoreApplication::translate("vx::platform::UserShares",
+                                                      "无法运行 Samba 的 net 命令：请安装 samba 与 "
+                                                      "samba-common-bin")};
     if (run.code == share_code::kTimeout)
-        return {run.code, QStringLiteral("Samba 的 net 命令没有及时应答")};
+        return {run.code, QCoreApplication::translate("vx::platform::UserShares",
+                                                      "Samba 的 net 命令没有及时应答")};
     return ClassifyNetFailure(run.err, run.exitStatus);
 }
 
@@ -214,7 +241,9 @@ ShareOutcome NetUserShares::Add(const QString& name, const QString& path) {
     struct statfs fs {};
     if (::statfs(QFile::encodeName(path).constData(), &fs) == 0 &&
         IsNetworkFileSystem(static_cast<long>(fs.f_type)))
-        return {share_code::kRedirected, QStringLiteral("网络文件系统上的文件夹不能再共享")};
+        return {share_code::kRedirected,
+                QCoreApplication::translate("vx::platform::UserShares",
+                                            "网络文件系统上的文件夹不能再共享")};
 
     // Every user's usershares: net would silently replace one of the same name.
     const NetRun info =

@@ -9,6 +9,8 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6 libqt6sql6-sqlite
   qt6-webengine-dev libqt6webenginecore6-bin
+  # The translations: lrelease/lupdate at build time, Qt's own texts at run time.
+  qt6-l10n-tools qt6-translations-l10n
   libsmbclient-dev smbclient samba
   libcurl4-openssl-dev libelf-dev libsodium-dev minisign
   iproute2 iputils-arping libcap2-bin procps psmisc

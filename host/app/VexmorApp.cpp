@@ -99,7 +99,8 @@ QStringList CVexmorApp::DeleteUninstalledComponents() {
 bool CVexmorApp::InitInstance() {
     m_instanceLock = TakeInstanceLock();
     if (!m_instanceLock) {
-        platform::ShowMessageBox(QStringLiteral("程序已经运行一个实例"));
+        platform::ShowMessageBox(
+            QCoreApplication::translate("vx::CVexmorApp", "程序已经运行一个实例"));
         return false;
     }
     QCoreApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));

@@ -40,7 +40,7 @@ CGfxOutBarCtrl::CGfxOutBarCtrl(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::ClickFocus);
     // Painted, so it has no text of its own for a screen reader; an owner
     // may name it more precisely.
-    setAccessibleName(QStringLiteral("文件夹栏"));
+    setAccessibleName(tr("文件夹栏"));
     const QPalette pal = palette();
     m_colBackground = kDesktopColour;
     m_colLabel = pal.color(QPalette::Base);

@@ -76,7 +76,7 @@ CreateHtmlBrowserFn LoadBrowserModule() {
 
 CHtmlCtrl::CHtmlCtrl(QWidget* parent) : QWidget(parent) {
     // An area without text of its own: assistive technology still names it.
-    setAccessibleName(QStringLiteral("网页"));
+    setAccessibleName(tr("网页"));
 }
 
 CHtmlCtrl::~CHtmlCtrl() { delete m_view.data(); }

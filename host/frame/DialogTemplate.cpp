@@ -2,9 +2,11 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QFontMetrics>
 #include <QPushButton>
 
 #include "platform/ControlId.h"
+#include "platform/Translation.h"
 
 namespace vx {
 
@@ -24,6 +26,11 @@ void ApplyDialogTemplate(QDialog* dialog, int id, const QString& title, int widt
     dialog->setWindowTitle(title);
     dialog->setFont(DialogFont());
     dialog->setFixedSize(du::X(widthDu), du::Y(heightDu));
+}
+
+int WidthForText(const QFontMetrics& metrics, const QString& text, int width, int padding) {
+    if (platform::UiLanguage() == QLatin1String(platform::kSourceLanguage)) return width;
+    return qMax(width, metrics.horizontalAdvance(text) + padding);
 }
 
 QPushButton* MakeTemplateButton(QWidget* parent, int id, const QString& text, const QRect& rect) {

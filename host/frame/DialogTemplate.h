@@ -13,6 +13,7 @@
 
 class QDialog;
 class QFont;
+class QFontMetrics;
 class QObject;
 class QPushButton;
 class QWidget;
@@ -34,6 +35,11 @@ const QFont& DialogFont();
 
 // Id, title, template font and fixed size (in dialog units) of a dialog.
 void ApplyDialogTemplate(QDialog* dialog, int id, const QString& title, int widthDu, int heightDu);
+
+// The width a control designed `width` pixels wide needs to show `text`
+// whole with `padding` pixels beside it. In the source language the design
+// stands as it is; a translation may only widen it.
+int WidthForText(const QFontMetrics& metrics, const QString& text, int width, int padding);
 
 // A push button of a template, placed at `rect` (pixels).
 QPushButton* MakeTemplateButton(QWidget* parent, int id, const QString& text, const QRect& rect);

@@ -21,7 +21,9 @@
 #include "host/app/AboutDlg.h"
 #include "host/app/VexmorDoc.h"
 #include "host/frame/DialogTemplate.h"
+#include "host/frame/LanguageMenu.h"
 #include "host/frame/OutputMsgView.h"
+#include "host/tasks/TaskManager.h"
 #include "host/tools/ToolListView.h"
 #include "host/tools/ToolShowView.h"
 #include "platform/ContextMenu.h"
@@ -38,8 +40,11 @@ const QString kVersionText = QStringLiteral("1.72");
 constexpr int kInitialWidth = 760;
 constexpr int kInitialHeight = 510;
 constexpr int kPaneWidths[CMainFrame::kStatusPaneCount] = {150, 200, 150, 800};
-const char* const kPaneTexts[CMainFrame::kStatusPaneCount] = {"就绪", "显示线程的数目",
-                                                              "当前窗口标题", "主机信息"};
+const char* const kPaneTexts[CMainFrame::kStatusPaneCount] = {
+    QT_TRANSLATE_NOOP("vx::CMainFrame", "就绪"),
+    QT_TRANSLATE_NOOP("vx::CMainFrame", "显示线程的数目"),
+    QT_TRANSLATE_NOOP("vx::CMainFrame", "当前窗口标题"),
+    QT_TRANSLATE_NOOP("vx::CMainFrame", "主机信息")};
 constexpr int kButtonMinWidth = 40;
 constexpr int kButtonMaxWidth = 80;
 constexpr int kToolbarImageSize = 20;
@@ -53,16 +58,16 @@ struct ToolbarButton {
 };
 // Image order 0..6 follows the command order of the buttons.
 constexpr ToolbarButton kToolbarButtons[] = {
-    {CMainFrame::ID_TOOL_OPTIONS, "tool_options", "工具选项"},
-    {CMainFrame::ID_TOOL_DISPLAY, "tool_display", "工具显示"},
+    {CMainFrame::ID_TOOL_OPTIONS, "tool_options", QT_TRANSLATE_NOOP("vx::CMainFrame", "工具选项")},
+    {CMainFrame::ID_TOOL_DISPLAY, "tool_display", QT_TRANSLATE_NOOP("vx::CMainFrame", "工具显示")},
     {0, nullptr, nullptr},
-    {CMainFrame::ID_TASK_BROWSE, "task_browse", "任务浏览"},
-    {CMainFrame::ID_CANCEL_TASKS, "cancel_tasks", "结束任务"},
+    {CMainFrame::ID_TASK_BROWSE, "task_browse", QT_TRANSLATE_NOOP("vx::CMainFrame", "任务浏览")},
+    {CMainFrame::ID_CANCEL_TASKS, "cancel_tasks", QT_TRANSLATE_NOOP("vx::CMainFrame", "结束任务")},
     {0, nullptr, nullptr},
-    {CMainFrame::ID_COMPONENTS, "components", "组件管理"},
-    {CMainFrame::ID_UPDATE, "update", "更新升级"},
+    {CMainFrame::ID_COMPONENTS, "components", QT_TRANSLATE_NOOP("vx::CMainFrame", "组件管理")},
+    {CMainFrame::ID_UPDATE, "update", QT_TRANSLATE_NOOP("vx::CMainFrame", "更新升级")},
     {0, nullptr, nullptr},
-    {CMainFrame::ID_APP_EXIT, "exit", "退出"},
+    {CMainFrame::ID_APP_EXIT, "exit", QT_TRANSLATE_NOOP("vx::CMainFrame", "退出")},
 };
 
 // The toolbar's two image sizes: the hover ("hot") picture is the larger one.
@@ -83,7 +88,8 @@ QIcon ToolbarIcon(const char* name) {
 QString FormatHostInfo(const QString& hostName, const QStringList& addresses) {
     QString list;
     for (const QString& address : addresses) list += address + QLatin1Char(';');
-    return QStringLiteral("本机名称：%1，本机IP：%2").arg(hostName, list);
+    return QCoreApplication::translate("vx::CMainFrame", "本机名称：%1，本机IP：%2")
+        .arg(hostName, list);
 }
 
 void CMainFrame::OverrideTrayAvailability(std::optional<bool> available) {
@@ -135,37 +141,38 @@ void CMainFrame::CreateMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("128"));
 
-    QMenu* settings = bar->addMenu(QStringLiteral("设置"));
-    settings->addAction(MakeAction(settings, ID_TOOL_OPTIONS, QStringLiteral("工具选项...")));
-    settings->addAction(MakeAction(settings, ID_TOOL_DISPLAY, QStringLiteral("工具显示...")));
+    QMenu* settings = bar->addMenu(tr("设置"));
+    settings->addAction(MakeAction(settings, ID_TOOL_OPTIONS, tr("工具选项...")));
+    settings->addAction(MakeAction(settings, ID_TOOL_DISPLAY, tr("工具显示...")));
     settings->addSeparator();
-    settings->addAction(MakeAction(settings, ID_APP_EXIT, QStringLiteral("退出")));
+    settings->addAction(MakeAction(settings, ID_APP_EXIT, tr("退出")));
 
-    QMenu* tasks = bar->addMenu(QStringLiteral("任务"));
-    tasks->addAction(MakeAction(tasks, ID_TASK_BROWSE, QStringLiteral("任务浏览...")));
-    tasks->addAction(MakeAction(tasks, ID_CANCEL_TASKS, QStringLiteral("结束任务")));
+    QMenu* tasks = bar->addMenu(tr("任务"));
+    tasks->addAction(MakeAction(tasks, ID_TASK_BROWSE, tr("任务浏览...")));
+    tasks->addAction(MakeAction(tasks, ID_CANCEL_TASKS, tr("结束任务")));
 
-    QMenu* view = bar->addMenu(QStringLiteral("查看(&V)"));
-    QAction* toolbar = MakeAction(view, ID_VIEW_TOOLBAR, QStringLiteral("工具栏(&T)"));
-    QAction* status = MakeAction(view, ID_VIEW_STATUS_BAR, QStringLiteral("状态栏(&S)"));
+    QMenu* view = bar->addMenu(tr("查看(&V)"));
+    QAction* toolbar = MakeAction(view, ID_VIEW_TOOLBAR, tr("工具栏(&T)"));
+    QAction* status = MakeAction(view, ID_VIEW_STATUS_BAR, tr("状态栏(&S)"));
     toolbar->setCheckable(true);
     status->setCheckable(true);
     view->addAction(toolbar);
     view->addAction(status);
+    AddLanguageMenu(view);
     // The ticks follow the bars, however they were last shown or hidden.
     connect(view, &QMenu::aboutToShow, this, [this, toolbar, status] {
         toolbar->setChecked(m_toolBar && m_toolBar->isVisible());
         status->setChecked(statusBar()->isVisible());
     });
 
-    QMenu* components = bar->addMenu(QStringLiteral("组件"));
-    components->addAction(MakeAction(components, ID_COMPONENTS, QStringLiteral("组件管理...")));
+    QMenu* components = bar->addMenu(tr("组件"));
+    components->addAction(MakeAction(components, ID_COMPONENTS, tr("组件管理...")));
 
-    QMenu* help = bar->addMenu(QStringLiteral("帮助(&H)"));
-    help->addAction(MakeAction(help, ID_APP_ABOUT, QStringLiteral("关于 Vexmor(&A)...")));
-    help->addAction(MakeAction(help, ID_HOME_PAGE, QStringLiteral("作者的主页")));
+    QMenu* help = bar->addMenu(tr("帮助(&H)"));
+    help->addAction(MakeAction(help, ID_APP_ABOUT, tr("关于 Vexmor(&A)...")));
+    help->addAction(MakeAction(help, ID_HOME_PAGE, tr("作者的主页")));
     help->addSeparator();
-    help->addAction(MakeAction(help, ID_UPDATE, QStringLiteral("更新升级...")));
+    help->addAction(MakeAction(help, ID_UPDATE, tr("更新升级...")));
 
     // F6 and Shift+F6 walk the three panes, as in every split window.
     auto* next = new QAction(this);
@@ -192,7 +199,7 @@ void CMainFrame::CreateMenus() {
 }
 
 void CMainFrame::CreateToolBar() {
-    m_toolBar = new QToolBar(QStringLiteral("工具栏"), this);
+    m_toolBar = new QToolBar(tr("工具栏"), this);
     SetControlId(m_toolBar, ID_VIEW_TOOLBAR);
     // The thread controls sit at the bar's right end by position; a bar that
     // could be dragged elsewhere would leave them stranded.
@@ -206,19 +213,20 @@ void CMainFrame::CreateToolBar() {
     m_toolBar->installEventFilter(this);
     // The bar's own button for the actions that do not fit has no text.
     if (auto* more = m_toolBar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
-        more->setAccessibleName(QStringLiteral("更多工具按钮"));
+        more->setAccessibleName(tr("更多工具按钮"));
 
     for (const ToolbarButton& button : kToolbarButtons) {
         if (button.id == 0) {
             m_toolBar->addSeparator();
             continue;
         }
-        QAction* action = MakeAction(m_toolBar, button.id, QString::fromUtf8(button.text));
+        QAction* action = MakeAction(m_toolBar, button.id, tr(button.text));
         action->setIcon(ToolbarIcon(button.icon));
         m_toolBar->addAction(action);
         if (QWidget* widget = m_toolBar->widgetForAction(action)) {
             widget->setMinimumWidth(kButtonMinWidth);
-            widget->setMaximumWidth(kButtonMaxWidth);
+            widget->setMaximumWidth(
+                WidthForText(widget->fontMetrics(), action->text(), kButtonMaxWidth, 12));
         }
     }
 
@@ -226,7 +234,7 @@ void CMainFrame::CreateToolBar() {
     // smallest size; 9 pt is the readable equivalent.
     QFont font = QApplication::font();
     font.setPointSize(9);
-    m_threadLabel = new QLabel(QStringLiteral("线程数"), m_toolBar);
+    m_threadLabel = new QLabel(tr("线程数"), m_toolBar);
     m_threadLabel->setObjectName(QStringLiteral("threadCountLabel"));
     m_threadLabel->setFont(font);
     m_threadLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -234,10 +242,10 @@ void CMainFrame::CreateToolBar() {
     m_threadList->setObjectName(QStringLiteral("threadCountList"));
     m_threadList->setFont(font);
     m_threadList->setEditable(false);
-    m_threadList->setAccessibleName(QStringLiteral("线程数"));
-    m_threadButton = new QPushButton(QStringLiteral("确定"), m_toolBar);
+    m_threadList->setAccessibleName(tr("线程数"));
+    m_threadButton = new QPushButton(tr("确定"), m_toolBar);
     SetControlId(m_threadButton, ID_SET_THREADS);
-    m_threadButton->setStatusTip(QStringLiteral("设置最大执行线程数目"));
+    m_threadButton->setStatusTip(tr("设置最大执行线程数目"));
     m_threadButton->setFont(font);
     connect(m_threadButton, &QPushButton::clicked, this, [this] { OnCommand(ID_SET_THREADS); });
     PlaceToolbarControls();
@@ -248,9 +256,26 @@ void CMainFrame::PlaceToolbarControls() {
     const int r = client.right() + 1;
     const int t = client.top();
     const int h = client.height();
-    m_threadLabel->setGeometry(r - 128, t + 12, 38, h - 20);
+    // The label ends where the list begins; a longer translation grows leftwards.
+    const int labelWidth = WidthForText(m_threadLabel->fontMetrics(), m_threadLabel->text(), 38, 2);
+    m_threadLabel->setGeometry(r - 90 - labelWidth, t + 12, labelWidth, h - 20);
     m_threadList->setGeometry(r - 90, t + 9, 50, h - 20);
     m_threadButton->setGeometry(r - 40, t + 8, 40, h - 16);
+}
+
+// The longest text a pane shows in use, for the English layout's widths.
+QString CMainFrame::PaneSample(int pane) {
+    switch (pane) {
+        case 0:  // the idle text, or a control's prompt
+            return tr("设置最大执行线程数目");
+        case 1:
+            return CTaskManager::StatusText(256, 65535);
+        case 2:
+            return QCoreApplication::translate("vx::CToolListView", "当前窗口：") +
+                   QString(16, QLatin1Char('n'));
+        default:
+            return tr(kPaneTexts[pane]);
+    }
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -264,13 +289,15 @@ void CMainFrame::CreateStatusBar() {
     int x = 0;
     int height = 0;
     for (int pane = 0; pane < kStatusPaneCount; ++pane) {
-        auto* label = new QLabel(QString::fromUtf8(kPaneTexts[pane]), strip);
+        auto* label = new QLabel(tr(kPaneTexts[pane]), strip);
         label->setObjectName(QStringLiteral("pane%1").arg(pane));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setTextFormat(Qt::PlainText);
         height = label->sizeHint().height();
-        label->setGeometry(x, 0, kPaneWidths[pane], height);
-        x += kPaneWidths[pane] + 2;
+        const int width =
+            WidthForText(label->fontMetrics(), PaneSample(pane), kPaneWidths[pane], 8);
+        label->setGeometry(x, 0, width, height);
+        x += width + 2;
         m_panes[pane] = label;
     }
     strip->setFixedHeight(height);
@@ -301,12 +328,12 @@ void CMainFrame::CreateClient() {
 }
 
 void CMainFrame::CreateTray() {
-    m_trayMenu = new QMenu(QStringLiteral("图标"), this);
+    m_trayMenu = new QMenu(tr("图标"), this);
     m_trayMenu->setObjectName(QStringLiteral("162"));
-    m_trayMenu->addAction(MakeAction(m_trayMenu, ID_SHOW_HIDE, QStringLiteral("显示/隐藏")));
-    m_trayMenu->addAction(MakeAction(m_trayMenu, ID_APP_ABOUT, QStringLiteral("关于...")));
+    m_trayMenu->addAction(MakeAction(m_trayMenu, ID_SHOW_HIDE, tr("显示/隐藏")));
+    m_trayMenu->addAction(MakeAction(m_trayMenu, ID_APP_ABOUT, tr("关于...")));
     m_trayMenu->addSeparator();
-    m_trayMenu->addAction(MakeAction(m_trayMenu, ID_APP_EXIT, QStringLiteral("退出")));
+    m_trayMenu->addAction(MakeAction(m_trayMenu, ID_APP_EXIT, tr("退出")));
 
     const bool available = g_trayOverride.value_or(QSystemTrayIcon::isSystemTrayAvailable());
     if (!available) return;
@@ -363,7 +390,7 @@ bool CMainFrame::event(QEvent* event) {
     // empty prompt) brings the idle text back.
     if (event->type() == QEvent::StatusTip) {
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-        SetStatusPaneText(0, tip.isEmpty() ? QString::fromUtf8(kPaneTexts[0]) : tip);
+        SetStatusPaneText(0, tip.isEmpty() ? tr(kPaneTexts[0]) : tip);
         return true;
     }
     return QMainWindow::event(event);

@@ -102,6 +102,7 @@ private:
     void PlaceToolbarControls();
     void FollowToolbarEdge();
     QAction* MakeAction(QObject* parent, int id, const QString& text);
+    static QString PaneSample(int pane);
 
     CVexmorDoc* m_doc;  // not owned; outlives the frame
     COutputMsgView* m_outputView = nullptr;

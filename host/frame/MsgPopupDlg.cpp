@@ -13,7 +13,7 @@ namespace vx {
 CMsgPopupDlg::CMsgPopupDlg(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    ApplyDialogTemplate(this, 176, QStringLiteral("消息通知"), 143, 73);
+    ApplyDialogTemplate(this, 176, tr("消息通知"), 143, 73);
     const QRect area = du::Rect(0, 0, 143, 73);
     m_text = new QPlainTextEdit(this);
     SetControlId(m_text, 1010);

@@ -49,7 +49,7 @@ COutputMsgView::COutputMsgView(QWidget* parent) : QPlainTextEdit(parent) {
     setFont(font);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     // The pane has no caption; a screen reader needs a name for it.
-    setAccessibleName(QStringLiteral("输出信息"));
+    setAccessibleName(tr("输出信息"));
 }
 
 void COutputMsgView::AddLine(const QString& text) {

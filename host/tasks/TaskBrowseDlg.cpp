@@ -7,12 +7,13 @@
 
 #include "host/frame/DialogTemplate.h"
 #include "host/tasks/TaskManager.h"
+#include "platform/Translation.h"
 
 namespace vx {
 
 CTaskBrowseDlg::CTaskBrowseDlg(CTaskManager* manager, QWidget* parent)
     : QDialog(parent), m_manager(manager) {
-    ApplyDialogTemplate(this, 157, QStringLiteral("任务浏览"), 228, 164);
+    ApplyDialogTemplate(this, 157, tr("任务浏览"), 228, 164);
     setModal(true);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
@@ -21,8 +22,7 @@ CTaskBrowseDlg::CTaskBrowseDlg(CTaskManager* manager, QWidget* parent)
     // The dialog's one list has no label of its own: it goes by the dialog's title.
     m_list->setAccessibleName(windowTitle());
     m_list->setGeometry(du::Rect(7, 7, 214, 132));
-    m_list->setHorizontalHeaderLabels(
-        {QStringLiteral("任务类型"), QStringLiteral("执行数"), QStringLiteral("等待数")});
+    m_list->setHorizontalHeaderLabels({tr("任务类型"), tr("执行数"), tr("等待数")});
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_list->horizontalHeader()->setStretchLastSection(false);
     m_list->setColumnWidth(0, 120);
@@ -35,8 +35,7 @@ CTaskBrowseDlg::CTaskBrowseDlg(CTaskManager* manager, QWidget* parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setWordWrap(false);
 
-    QPushButton* close =
-        MakeTemplateButton(this, 1, QStringLiteral("关闭"), du::Rect(171, 143, 50, 14));
+    QPushButton* close = MakeTemplateButton(this, 1, tr("关闭"), du::Rect(171, 143, 50, 14));
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -60,7 +59,9 @@ void CTaskBrowseDlg::Refresh() {
     m_list->setRowCount(static_cast<int>(stats.size()));
     for (int i = 0; i < stats.size(); ++i) {
         const TaskTypeStat& row = stats[i];
-        m_list->setItem(i, 0, new QTableWidgetItem(row.typeName));
+        // A task type is named after its tool and counted by that name: only
+        // the cell shows it translated.
+        m_list->setItem(i, 0, new QTableWidgetItem(platform::ShownToolName(row.typeName)));
         m_list->setItem(i, 1, new QTableWidgetItem(QString::number(row.executing)));
         m_list->setItem(i, 2, new QTableWidgetItem(QString::number(row.waiting)));
     }

@@ -1,5 +1,7 @@
 #include "host/tasks/TaskManager.h"
 
+#include <QCoreApplication>
+
 #include "contract/ToolContract.h"
 
 namespace vx {
@@ -42,7 +44,9 @@ void CTaskManager::GetTaskTypeStats(QList<TaskTypeStat>& stats) {
 }
 
 QString CTaskManager::StatusText(int executing, int waiting) {
-    return QStringLiteral("执行线程数=%1,等待任务数=%2").arg(executing).arg(waiting);
+    return QCoreApplication::translate("vx::CTaskManager", "执行线程数=%1,等待任务数=%2")
+        .arg(executing)
+        .arg(waiting);
 }
 
 void CTaskManager::Start(TaskHandle task) { AsTask(task)->Start(); }

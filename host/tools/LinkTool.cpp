@@ -1,5 +1,6 @@
 #include "host/tools/LinkTool.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPixmap>
 #include <QUrl>
@@ -23,6 +24,11 @@ constexpr LinkSetting kLinks[] = {
     {u"华军下载", "https://www.onlinedown.net/"},
     {u"天空下载", "https://www.skycn.com/"},
 };
+
+// The folder's and the links' names as shown (see ShownToolName).
+[[maybe_unused]] const char* const kShownNames[] = {
+    QT_TRANSLATE_NOOP("ToolName", "Vexmor空间"), QT_TRANSLATE_NOOP("ToolName", "我的主页"),
+    QT_TRANSLATE_NOOP("ToolName", "华军下载"), QT_TRANSLATE_NOOP("ToolName", "天空下载")};
 
 QString LinkUrl(const platform::ProfileFile& settings, const LinkSetting& link) {
     const QString fallback =

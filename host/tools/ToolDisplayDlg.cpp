@@ -8,17 +8,20 @@
 #include "host/frame/DialogTemplate.h"
 #include "host/tools/ToolManager.h"
 #include "platform/ProfileFile.h"
+#include "platform/Translation.h"
 
 namespace vx {
 
 namespace {
 const QString kSection = QStringLiteral("工具显示");
 
+constexpr int kKeyRole = Qt::UserRole;
+
 bool IsTicked(const QTreeWidgetItem* row) { return row->checkState(0) == Qt::Checked; }
 }  // namespace
 
 CToolDisplayDlg::CToolDisplayDlg(CVexmorDoc* doc, QWidget* parent) : QDialog(parent), m_doc(doc) {
-    ApplyDialogTemplate(this, 146, QStringLiteral("工具显示"), 227, 144);
+    ApplyDialogTemplate(this, 146, tr("工具显示"), 227, 144);
 
     m_list = new QTreeWidget(this);
     SetControlId(m_list, 1002);
@@ -28,21 +31,17 @@ CToolDisplayDlg::CToolDisplayDlg(CVexmorDoc* doc, QWidget* parent) : QDialog(par
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setColumnCount(1);
-    m_list->setHeaderLabels({QStringLiteral("工具名称")});
+    m_list->setHeaderLabels({tr("工具名称")});
     m_list->header()->setDefaultAlignment(Qt::AlignLeft);
     m_list->header()->setStretchLastSection(false);
     m_list->setColumnWidth(0, kColumnWidth);
     m_list->setHeaderHidden(true);
     m_list->setIconSize(QSize(16, 16));
 
-    QPushButton* up =
-        MakeTemplateButton(this, 1004, QStringLiteral("上移"), du::Rect(170, 7, 50, 14));
-    QPushButton* down =
-        MakeTemplateButton(this, 1005, QStringLiteral("下移"), du::Rect(170, 27, 50, 14));
-    QPushButton* ok =
-        MakeTemplateButton(this, 1, QStringLiteral("确定"), du::Rect(170, 46, 50, 14));
-    QPushButton* cancel =
-        MakeTemplateButton(this, 2, QStringLiteral("取消"), du::Rect(170, 65, 50, 14));
+    QPushButton* up = MakeTemplateButton(this, 1004, tr("上移"), du::Rect(170, 7, 50, 14));
+    QPushButton* down = MakeTemplateButton(this, 1005, tr("下移"), du::Rect(170, 27, 50, 14));
+    QPushButton* ok = MakeTemplateButton(this, 1, tr("确定"), du::Rect(170, 46, 50, 14));
+    QPushButton* cancel = MakeTemplateButton(this, 2, tr("取消"), du::Rect(170, 65, 50, 14));
     ok->setDefault(true);
     connect(up, &QPushButton::clicked, this, &CToolDisplayDlg::OnMoveUp);
     connect(down, &QPushButton::clicked, this, &CToolDisplayDlg::OnMoveDown);
@@ -50,6 +49,13 @@ CToolDisplayDlg::CToolDisplayDlg(CVexmorDoc* doc, QWidget* parent) : QDialog(par
     connect(cancel, &QPushButton::clicked, this, &CToolDisplayDlg::reject);
 
     FillList();
+    // A translated name can be longer than the column was made for: the
+    // list scrolls rather than cut it.
+    int width = kColumnWidth;
+    for (int r = 0; r < m_list->topLevelItemCount(); ++r)
+        width = WidthForText(m_list->fontMetrics(), m_list->topLevelItem(r)->text(0), width,
+                             kRowDecoration);
+    m_list->setColumnWidth(0, width);
 }
 
 void CToolDisplayDlg::FillList() {
@@ -58,7 +64,9 @@ void CToolDisplayDlg::FillList() {
     CToolManager::ToolEntry* entry = nullptr;
     for (bool more = manager->FirstEntry(entry); more; more = manager->NextEntry(entry)) {
         const ToolInfo info = entry->tool->GetToolInfo();
-        auto* row = new QTreeWidgetItem(m_list, {info.name});
+        // The row shows the name translated and keeps the key beside it.
+        auto* row = new QTreeWidgetItem(m_list, {platform::ShownToolName(info.name)});
+        row->setData(0, kKeyRole, info.name);
         row->setIcon(0, info.icon);
         row->setFlags((row->flags() | Qt::ItemIsUserCheckable) & ~Qt::ItemIsAutoTristate);
         row->setCheckState(0, entry->visible ? Qt::Checked : Qt::Unchecked);
@@ -89,7 +97,7 @@ void CToolDisplayDlg::accept() {
             const QString name = entry->tool->GetToolInfo().name;
             for (int r = 0; r < m_list->topLevelItemCount(); ++r) {
                 const QTreeWidgetItem* row = m_list->topLevelItem(r);
-                if (row->text(0) == name) {
+                if (row->data(0, kKeyRole).toString() == name) {
                     entry->visible = IsTicked(row);
                     entry->order = r;
                     break;
@@ -101,7 +109,7 @@ void CToolDisplayDlg::accept() {
     vx::platform::ProfileFile settings = vx::platform::ProfileFile::Settings();
     for (int r = 0; r < m_list->topLevelItemCount(); ++r) {
         const QTreeWidgetItem* row = m_list->topLevelItem(r);
-        settings.WriteString(kSection, row->text(0),
+        settings.WriteString(kSection, row->data(0, kKeyRole).toString(),
                              QStringLiteral("%1,%2").arg(r).arg(IsTicked(row) ? 1 : 0));
     }
     QDialog::accept();

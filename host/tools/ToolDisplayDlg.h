@@ -15,6 +15,7 @@ class CToolDisplayDlg : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kColumnWidth = 200;
+    static constexpr int kRowDecoration = 48;  // check box, icon and margins
 
     explicit CToolDisplayDlg(CVexmorDoc* doc, QWidget* parent = nullptr);
 

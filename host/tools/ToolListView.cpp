@@ -4,12 +4,12 @@
 #include "host/controls/GfxOutBarCtrl.h"
 #include "host/frame/MainFrame.h"
 #include "host/tools/ToolShowView.h"
+#include "platform/Translation.h"
 
 namespace vx {
 
 namespace {
-const QString kFirstFolder = QStringLiteral("搜索工具");
-const QString kStatusPrefix = QStringLiteral("当前窗口：");
+const char* const kFirstFolder = QT_TRANSLATE_NOOP("ToolName", "搜索工具");
 constexpr int kStatusPaneTool = 2;
 constexpr int kLargeIcon = 32;
 }  // namespace
@@ -22,7 +22,7 @@ CToolListView::CToolListView(CVexmorDoc* doc, QWidget* parent) : QWidget(parent)
     connect(m_bar, &CGfxOutBarCtrl::OutbarNotify, this, &CToolListView::OnOutbarNotify);
     m_bar->m_stepDelay = kSlideStepDelayMs;
     m_bar->SetClickAnimation(kClickAnimationMs);
-    m_bar->AppendFolder(kFirstFolder, 0);
+    m_bar->AppendFolder(platform::ShownToolName(QString::fromUtf8(kFirstFolder)), 0);
     m_bar->SelectFolder(0);
 }
 
@@ -38,8 +38,11 @@ void CToolListView::resizeEvent(QResizeEvent* event) {
 
 void CToolListView::AddTool(const QString& fullName, const QIcon& icon, QWidget* page) {
     const qsizetype split = fullName.indexOf(QLatin1Char('_'));
-    const QString folderName = split < 0 ? QString() : fullName.left(split);
-    const QString toolName = split < 0 ? fullName : fullName.mid(split + 1);
+    // The full name is the tool's key; only what the bar shows is translated.
+    const QString folderName =
+        platform::ShownToolName(split < 0 ? QString() : fullName.left(split));
+    const QString toolName =
+        platform::ShownToolName(split < 0 ? fullName : fullName.mid(split + 1));
 
     int folder = m_bar->FindFolder(folderName);
     if (folder == -1) folder = m_bar->AppendFolder(folderName, 0);
@@ -89,7 +92,7 @@ void CToolListView::OnOutbarNotify(int code, qintptr value) {
 void CToolListView::ShowToolPage(QWidget* page, const QString& toolName) {
     if (m_showView) page->setGeometry(m_showView->rect());
     page->show();
-    const QString status = kStatusPrefix + toolName;
+    const QString status = tr("当前窗口：") + toolName;
     if (m_doc && m_doc->Context()->hostOutput) {
         m_doc->Context()->hostOutput->SetStatusText(kStatusPaneTool, status);
     } else if (auto* frame = qobject_cast<CMainFrame*>(window())) {

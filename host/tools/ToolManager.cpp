@@ -1,5 +1,6 @@
 #include "host/tools/ToolManager.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <dlfcn.h>
@@ -166,8 +167,9 @@ void CToolManager::SendToolMessage(const QString& name, int a, int b) {
             return;
         }
     }
-    platform::ShowMessageBox(QStringLiteral("找不到工具[") + name + QStringLiteral("]"),
-                             m_mainWindow.data());
+    platform::ShowMessageBox(
+        QCoreApplication::translate("vx::CToolManager", "找不到工具[%1]").arg(name),
+        m_mainWindow.data());
 }
 
 int CToolManager::LibraryCount() const { return static_cast<int>(m_libraries->items.size()); }

@@ -14,7 +14,7 @@ constexpr int kPageInset = 2;
 }  // namespace
 
 CToolOptionsDlg::CToolOptionsDlg(QWidget* parent) : QDialog(parent) {
-    ApplyDialogTemplate(this, 145, QStringLiteral("选项"), 338, 229);
+    ApplyDialogTemplate(this, 145, tr("选项"), 338, 229);
 
     m_list = new QListWidget(this);
     SetControlId(m_list, 1002);
@@ -29,10 +29,8 @@ CToolOptionsDlg::CToolOptionsDlg(QWidget* parent) : QDialog(parent) {
     m_pageArea->setFrameStyle(QFrame::Box | QFrame::Sunken);
     m_pageArea->setGeometry(du::Rect(103, 7, 228, 197));
 
-    QPushButton* save =
-        MakeTemplateButton(this, 1, QStringLiteral("保存"), du::Rect(228, 209, 50, 14));
-    QPushButton* close =
-        MakeTemplateButton(this, 2, QStringLiteral("关闭"), du::Rect(281, 209, 50, 14));
+    QPushButton* save = MakeTemplateButton(this, 1, tr("保存"), du::Rect(228, 209, 50, 14));
+    QPushButton* close = MakeTemplateButton(this, 2, tr("关闭"), du::Rect(281, 209, 50, 14));
     save->setDefault(true);
     connect(save, &QPushButton::clicked, this, &CToolOptionsDlg::accept);
     connect(close, &QPushButton::clicked, this, &CToolOptionsDlg::reject);

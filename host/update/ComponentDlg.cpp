@@ -1,6 +1,7 @@
 #include "host/update/ComponentDlg.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -24,11 +25,19 @@ const QString kSection = QStringLiteral("组件管理");
 const QString kDisabledKey = QStringLiteral("禁用组件");
 const QString kUninstallKey = QStringLiteral("卸载组件");
 constexpr int kBuffer = 1024;
-const QString kEnabled = QStringLiteral("启用");
-const QString kDisabled = QStringLiteral("禁用");
-const QString kOrigin = QStringLiteral("来源");
-const QString kSystemCopy = QStringLiteral("系统");
-const QString kUserCopy = QStringLiteral("用户");
+// The state column and the button that changes it share their texts in
+// Chinese; English tells the state ("Enabled") from the action ("Enable").
+QString Enabled() { return QCoreApplication::translate("vx::CComponentDlg", "启用", "state"); }
+QString Disabled() { return QCoreApplication::translate("vx::CComponentDlg", "禁用", "state"); }
+QString EnableAction() {
+    return QCoreApplication::translate("vx::CComponentDlg", "启用", "button");
+}
+QString DisableAction() {
+    return QCoreApplication::translate("vx::CComponentDlg", "禁用", "button");
+}
+QString Origin() { return QCoreApplication::translate("vx::CComponentDlg", "来源"); }
+QString SystemCopy() { return QCoreApplication::translate("vx::CComponentDlg", "系统"); }
+QString UserCopy() { return QCoreApplication::translate("vx::CComponentDlg", "用户"); }
 
 QString Read(const QString& key) {
     return platform::ProfileFile::Settings().GetString(kSection, key, QString(), kBuffer);
@@ -42,24 +51,22 @@ void Write(const QString& key, const QString& value) {
 
 CComponentDlg::CComponentDlg(QWidget* parent, CUpdateDlg::LogFn log)
     : QDialog(parent), m_log(std::move(log)) {
-    ApplyDialogTemplate(this, 173, QStringLiteral("组件管理"), 268, 177);
+    ApplyDialogTemplate(this, 173, tr("组件管理"), 268, 177);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
-    QList<QPair<QString, int>> columns{{QStringLiteral("文件"), 100},
-                                       {QStringLiteral("描述"), 150},
-                                       {QStringLiteral("状态"), 60},
-                                       {QStringLiteral("版本号"), 80},
-                                       {QStringLiteral("作者"), 70}};
+    QList<QPair<QString, int>> columns{{tr("文件"), 100},
+                                       {tr("描述"), 150},
+                                       {tr("状态"), 60},
+                                       {tr("版本号"), 80},
+                                       {tr("作者"), 70}};
     // With per-user folders a sixth column says which folder each copy is from.
     m_perUser = platform::UsesPerUserFolders();
-    if (m_perUser) columns.append({kOrigin, 50});
+    if (m_perUser) columns.append({Origin(), 50});
     m_list = MakeReportList(this, columns);
     m_list->setGeometry(du::Rect(7, 7, 254, 144));
-    QPushButton* check =
-        MakeTemplateButton(this, 1004, QStringLiteral("检查更新"), du::Rect(107, 156, 50, 14));
-    QPushButton* uninstall =
-        MakeTemplateButton(this, 1005, QStringLiteral("卸载"), du::Rect(159, 156, 50, 14));
-    m_toggle = MakeTemplateButton(this, 1011, kEnabled, du::Rect(211, 156, 50, 14));
+    QPushButton* check = MakeTemplateButton(this, 1004, tr("检查更新"), du::Rect(107, 156, 50, 14));
+    QPushButton* uninstall = MakeTemplateButton(this, 1005, tr("卸载"), du::Rect(159, 156, 50, 14));
+    m_toggle = MakeTemplateButton(this, 1011, EnableAction(), du::Rect(211, 156, 50, 14));
 
     connect(m_list, &QTreeWidget::itemClicked, this, &CComponentDlg::OnListClick);
     connect(check, &QPushButton::clicked, this, &CComponentDlg::OnCheckUpdate);
@@ -79,11 +86,11 @@ void CComponentDlg::Fill() {
                                      &block);
         auto* row = new QTreeWidgetItem(
             m_list, {file.name, block.value(QStringLiteral("Comments")),
-                     NameListContains(disabled, file.name) ? kDisabled : kEnabled,
+                     NameListContains(disabled, file.name) ? Disabled() : Enabled(),
                      NormaliseVersionText(block.value(QStringLiteral("FileVersion"))),
                      block.value(QStringLiteral("CompanyName"))});
         if (m_perUser) {
-            row->setText(5, file.user ? kUserCopy : kSystemCopy);
+            row->setText(5, file.user ? UserCopy() : SystemCopy());
             row->setToolTip(0, file.path);
         }
     }
@@ -97,7 +104,7 @@ QTreeWidgetItem* CComponentDlg::SelectedRow() const {
 void CComponentDlg::OnListClick() {
     // The button names the action it would take on the clicked row.
     if (QTreeWidgetItem* row = SelectedRow())
-        m_toggle->setText(row->text(2) == kEnabled ? kDisabled : kEnabled);
+        m_toggle->setText(row->text(2) == Enabled() ? DisableAction() : EnableAction());
 }
 
 void CComponentDlg::OnToggle() {
@@ -106,15 +113,15 @@ void CComponentDlg::OnToggle() {
     m_changed = true;
     const QString name = row->text(0);
     QString value = Read(kDisabledKey);
-    if (m_toggle->text() != kEnabled) {
+    if (m_toggle->text() != EnableAction()) {
         if (!NameListContains(value, name)) value += name + ';';
         Write(kDisabledKey, value);
-        row->setText(2, kDisabled);
-        m_toggle->setText(kEnabled);
+        row->setText(2, Disabled());
+        m_toggle->setText(EnableAction());
     } else {
         Write(kDisabledKey, NameListWithout(value, name));
-        row->setText(2, kEnabled);
-        m_toggle->setText(kDisabled);
+        row->setText(2, Enabled());
+        m_toggle->setText(DisableAction());
     }
 }
 
@@ -137,7 +144,7 @@ void CComponentDlg::reject() {
 void CComponentDlg::closeEvent(QCloseEvent* event) {
     if (m_changed && !m_rejecting) {
         QPointer<CComponentDlg> self(this);
-        platform::ShowMessageBox(QStringLiteral("重新启动程序后生效"), this);
+        platform::ShowMessageBox(tr("重新启动程序后生效"), this);
         if (!self) return;
     }
     QDialog::closeEvent(event);

@@ -13,17 +13,17 @@ namespace vx {
 
 COnlineUpgradeDlg::COnlineUpgradeDlg(QWidget* parent, platform::HttpClient& http)
     : QDialog(parent) {
-    ApplyDialogTemplate(this, 155, QStringLiteral("Vexmor在线升级"), 242, 148);
+    ApplyDialogTemplate(this, 155, tr("Vexmor在线升级"), 242, 148);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
-    auto* label = new QLabel(QStringLiteral("更新文件列表"), this);
-    label->setGeometry(du::Rect(7, 4, 49, 8));
-    m_list = MakeReportList(this, {{QStringLiteral("文件"), 120},
-                                   {QStringLiteral("大小"), 80},
-                                   {QStringLiteral("进度"), 60}});
+    auto* label = new QLabel(tr("更新文件列表"), this);
+    QRect labelRect = du::Rect(7, 4, 49, 8);
+    labelRect.setWidth(WidthForText(label->fontMetrics(), label->text(), labelRect.width(), 2));
+    label->setGeometry(labelRect);
+    m_list = MakeReportList(this, {{tr("文件"), 120}, {tr("大小"), 80}, {tr("进度"), 60}});
     m_list->setGeometry(du::Rect(7, 15, 228, 106));
-    m_update = MakeTemplateButton(this, 1004, QStringLiteral("更新"), du::Rect(131, 127, 50, 14));
-    m_cancel = MakeTemplateButton(this, 2, QStringLiteral("取消"), du::Rect(185, 127, 50, 14));
+    m_update = MakeTemplateButton(this, 1004, tr("更新"), du::Rect(131, 127, 50, 14));
+    m_cancel = MakeTemplateButton(this, 2, tr("取消"), du::Rect(185, 127, 50, 14));
     connect(m_update, &QPushButton::clicked, this, &COnlineUpgradeDlg::OnUpdate);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -74,7 +74,7 @@ void COnlineUpgradeDlg::OnUpgradeProgress(int row, quint32 total, quint32 writte
     QTreeWidgetItem* item = m_list->topLevelItem(row);
     if (!item) return;
     if (written == CUpgradeRunner::kFailed) {
-        item->setText(2, QStringLiteral("更新失败"));
+        item->setText(2, tr("更新失败"));
         return;
     }
     item->setText(1, QStringLiteral("%1B").arg(total));

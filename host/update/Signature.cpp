@@ -1,5 +1,7 @@
 #include "host/update/Signature.h"
 
+#include <QCoreApplication>
+
 #include <sodium.h>
 
 #include <cstring>
@@ -83,11 +85,11 @@ bool Verify(QByteArrayView data, QByteArrayView signatureText, const QList<Publi
             QString* why) {
     Signature sig;
     if (!ParseSignature(signatureText, &sig)) {
-        Say(why, QStringLiteral("签名文件格式不对"));
+        Say(why, QCoreApplication::translate("vx::CUpdateChecker", "签名文件格式不对"));
         return false;
     }
     if (!Ready()) {
-        Say(why, QStringLiteral("无法初始化签名校验"));
+        Say(why, QCoreApplication::translate("vx::CUpdateChecker", "无法初始化签名校验"));
         return false;
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
@@ -109,13 +111,14 @@ bool Verify(QByteArrayView data, QByteArrayView signatureText, const QList<Publi
         if (crypto_sign_verify_detached(
                 sig.globalSignature.data(), reinterpret_cast<const unsigned char*>(global.data()),
                 static_cast<unsigned long long>(global.size()), key.key.data()) != 0) {
-            Say(why, QStringLiteral("签名的可信注释被改动"));
+            Say(why, QCoreApplication::translate("vx::CUpdateChecker", "签名的可信注释被改动"));
             return false;
         }
         return true;
     }
-    Say(why, known ? QStringLiteral("签名与内容不符")
-                   : QStringLiteral("签名的公钥%1不在可信公钥中").arg(KeyIdText(sig.keyId)));
+    Say(why, known ? QCoreApplication::translate("vx::CUpdateChecker", "签名与内容不符")
+                   : QCoreApplication::translate("vx::CUpdateChecker", "签名的公钥%1不在可信公钥中")
+                         .arg(KeyIdText(sig.keyId)));
     return false;
 }
 

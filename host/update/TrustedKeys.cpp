@@ -1,5 +1,6 @@
 #include "host/update/TrustedKeys.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -36,7 +37,8 @@ QList<signature::PublicKey> TrustedKeys() {
 bool IsSignedByTrustedKey(QByteArrayView data, QByteArrayView signatureText, QString* why) {
     const QList<signature::PublicKey> keys = TrustedKeys();
     if (keys.isEmpty()) {
-        if (why) *why = QStringLiteral("没有可信的公钥(keys/*.pub)");
+        if (why)
+            *why = QCoreApplication::translate("vx::CUpdateChecker", "没有可信的公钥(keys/*.pub)");
         return false;
     }
     return signature::Verify(data, signatureText, keys, why);

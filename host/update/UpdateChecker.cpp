@@ -1,5 +1,6 @@
 #include "host/update/UpdateChecker.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 
 #include "host/update/TrustedKeys.h"
@@ -64,27 +65,33 @@ bool CUpdateChecker::CheckUpdates(const QString& url, QList<ComponentRecord>& ou
     ScanComponents(installed);
     QByteArray page;
     QString failure;
-    if (!HttpGetText(url, &page, &failure)) return fail(QStringLiteral("取不到更新信息(%1)").arg(failure));
-    if (page.isEmpty()) return fail(QStringLiteral("更新信息是空的"));
+    if (!HttpGetText(url, &page, &failure))
+        return fail(
+            QCoreApplication::translate("vx::CUpdateChecker", "取不到更新信息(%1)").arg(failure));
+    if (page.isEmpty())
+        return fail(QCoreApplication::translate("vx::CUpdateChecker", "更新信息是空的"));
     // Nothing on the page counts before its publisher's signature does.
     QByteArray signatureText;
     if (!platform::GetBounded(m_http, SignatureUrl(url), PageOptions(), kMaxSignatureBytes,
                               &signatureText, &failure))
-        return fail(QStringLiteral("取不到更新信息的签名%1(%2)").arg(SignatureUrl(url), failure));
+        return fail(QCoreApplication::translate("vx::CUpdateChecker", "取不到更新信息的签名%1(%2)")
+                        .arg(SignatureUrl(url), failure));
     if (!IsSignedByTrustedKey(page, signatureText, &failure))
-        return fail(QStringLiteral("更新信息的签名无效(%1)").arg(failure));
+        return fail(QCoreApplication::translate("vx::CUpdateChecker", "更新信息的签名无效(%1)")
+                        .arg(failure));
     QList<ComponentRecord> entries;
     if (!ParseUpdatePage(page, &entries))
-        return fail(QStringLiteral("更新信息中没有::BEGIN::和::END::"));
+        return fail(
+            QCoreApplication::translate("vx::CUpdateChecker", "更新信息中没有::BEGIN::和::END::"));
 
     const QString toolDir = platform::WritablePluginDir();
     for (ComponentRecord& entry : entries) {
         const int found = FindComponent(installed, entry.fileName);
         if (found < 0) {
-            entry.kind = QStringLiteral("新增");
+            entry.kind = QCoreApplication::translate("vx::CUpdateChecker", "新增");
             entry.oldVersion.clear();
         } else if (IsNewerVersion(entry.newVersion, installed[found].oldVersion)) {
-            entry.kind = QStringLiteral("替换");
+            entry.kind = QCoreApplication::translate("vx::CUpdateChecker", "替换");
             entry.oldVersion = installed[found].oldVersion;
             // Names differ by letter case here: the file replaced is the one
             // on disk, not a second copy beside it under the page's spelling.

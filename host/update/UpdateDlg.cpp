@@ -28,7 +28,7 @@ bool ReadsBackWhole(const QString& value, int buffer) {
 }  // namespace
 
 CUpdateDlg::CUpdateDlg(QWidget* parent, LogFn log) : QDialog(parent), m_log(std::move(log)) {
-    ApplyDialogTemplate(this, 156, QStringLiteral("更新升级"), 273, 178);
+    ApplyDialogTemplate(this, 156, tr("更新升级"), 273, 178);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
     auto* label = new QLabel(QStringLiteral("URL"), this);
@@ -40,24 +40,22 @@ CUpdateDlg::CUpdateDlg(QWidget* parent, LogFn log) : QDialog(parent), m_log(std:
     m_url->setGeometry(du::Rect(24, 7, 189, 14));
     m_url->setAccessibleName(QStringLiteral("URL"));
     label->setBuddy(m_url);
-    QPushButton* check =
-        MakeTemplateButton(this, 1004, QStringLiteral("检查更新"), du::Rect(216, 8, 50, 14));
+    QPushButton* check = MakeTemplateButton(this, 1004, tr("检查更新"), du::Rect(216, 8, 50, 14));
 
-    m_list = MakeReportList(this, {{QStringLiteral("文件"), 120},
-                                   {QStringLiteral("类型"), 60},
-                                   {QStringLiteral("大小"), 60},
-                                   {QStringLiteral("主程序版本"), 80},
-                                   {QStringLiteral("新版本号"), 100},
-                                   {QStringLiteral("旧版本号"), 100},
-                                   {QStringLiteral("备注"), 200}});
+    m_list = MakeReportList(this, {{tr("文件"), 120},
+                                   {tr("类型"), 60},
+                                   {tr("大小"), 60},
+                                   {tr("主程序版本"), 80},
+                                   {tr("新版本号"), 100},
+                                   {tr("旧版本号"), 100},
+                                   {tr("备注"), 200}});
     m_list->setGeometry(du::Rect(7, 25, 259, 127));
 
     m_status = new QLabel(this);
     SetControlId(m_status, 1009);
     m_status->setGeometry(du::Rect(7, 160, 147, 8));
-    m_upgrade = MakeTemplateButton(this, 1005, QStringLiteral("升级"), du::Rect(163, 157, 50, 14));
-    QPushButton* close =
-        MakeTemplateButton(this, 2, QStringLiteral("关闭"), du::Rect(216, 157, 50, 14));
+    m_upgrade = MakeTemplateButton(this, 1005, tr("升级"), du::Rect(163, 157, 50, 14));
+    QPushButton* close = MakeTemplateButton(this, 2, tr("关闭"), du::Rect(216, 157, 50, 14));
 
     connect(check, &QPushButton::clicked, this, &CUpdateDlg::OnCheckUpdate);
     connect(m_upgrade, &QPushButton::clicked, this, &CUpdateDlg::OnUpgrade);
@@ -84,15 +82,15 @@ void CUpdateDlg::OnCheckUpdate() {
         CUpdateChecker checker;
         QString why;
         if (!checker.CheckUpdates(url, found, &why)) {
-            m_status->setText(QStringLiteral("检查更新失败"));
-            if (m_log) m_log(QStringLiteral("检查更新失败: ") + why);
+            m_status->setText(tr("检查更新失败"));
+            if (m_log) m_log(tr("检查更新失败: ") + why);
             return;
         }
     }
     platform::ProfileFile::Settings().WriteString(update_settings::kSection, update_settings::kUrlKey,
                                             url);
     if (found.isEmpty()) {
-        m_status->setText(QStringLiteral("没有需要更新的文件"));
+        m_status->setText(tr("没有需要更新的文件"));
         return;
     }
     for (const ComponentRecord& r : found) {
@@ -102,7 +100,7 @@ void CUpdateDlg::OnCheckUpdate() {
         row->setCheckState(0, Qt::Checked);
         m_records.append(r);
     }
-    m_status->setText(QStringLiteral("共有%1个文件需要更新").arg(found.size()));
+    m_status->setText(tr("共有%1个文件需要更新").arg(found.size()));
     m_upgrade->setEnabled(true);
 }
 
@@ -135,7 +133,7 @@ bool CUpdateDlg::ScheduleUpgrade(const QList<int>& rows) {
 
 void CUpdateDlg::OnUpgrade() {
     if (m_list->topLevelItemCount() == 0) {
-        platform::ShowMessageBox(QStringLiteral("没有需要更新的文件"), this);
+        platform::ShowMessageBox(tr("没有需要更新的文件"), this);
         return;
     }
     QList<int> ticked;
@@ -146,19 +144,19 @@ void CUpdateDlg::OnUpgrade() {
         const QString wanted = m_list->topLevelItem(i)->text(3);
         if (wanted != CUpdateChecker::kMainProgramVersion) {
             platform::ShowMessageBox(
-                QStringLiteral("文件对应的主程序版本与您现在所使用的主程序版本不一致，您需要升级到"
-                               "\r\n最新的主程序版本--Vexmor V%1")
+                tr("文件对应的主程序版本与您现在所使用的主程序版本不一致，您需要升级到"
+                   "\r\n最新的主程序版本--Vexmor V%1")
                     .arg(wanted),
                 this);
             return;
         }
     }
     if (!ScheduleUpgrade(ticked)) {
-        platform::ShowMessageBox(QStringLiteral("升级设置没有写入，本次没有安排升级"), this);
+        platform::ShowMessageBox(tr("升级设置没有写入，本次没有安排升级"), this);
         return;
     }
     QPointer<CUpdateDlg> self(this);
-    platform::ShowMessageBox(QStringLiteral("程序需要退出才能完成升级"), this);
+    platform::ShowMessageBox(tr("程序需要退出才能完成升级"), this);
     if (self) accept();
 }
 

@@ -16,6 +16,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "e2e/E2eTexts.h"
+#include "lab/LabSupport.h"
+#include "platform/Gbk.h"
+
 namespace vx::e2e {
 namespace {
 
@@ -123,6 +127,16 @@ bool Program::Prepare(QString* error) {
         !QFile::copy(qEnvironmentVariable("VX_E2E_HOOK_LIBRARY"), root + "/hook/libvx_testhook.so")) {
         *error = "cannot copy the program folder";
         return false;
+    }
+    // The English run chooses its language the way a user does: in the
+    // settings, which the program reads in GBK.
+    if (const QString language = RunLanguage(); !language.isEmpty()) {
+        QFile ini(root + "/bin/Vexmor.ini");
+        if (!ini.open(QIODevice::WriteOnly) ||
+            ini.write(vx::platform::ToGbk("[界面]\r\n语言=" + language + "\r\n")) < 0) {
+            *error = "cannot write the language setting";
+            return false;
+        }
     }
     QFile::setPermissions(root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                     QFile::ExeOther | QFile::ReadOther);
@@ -257,8 +271,9 @@ QStringList Program::MessageBoxes() const {
 }
 
 bool Program::Shot(const QString& name, const QString& path) {
-    const QString shots = qEnvironmentVariable("VX_E2E_SHOTS");
+    QString shots = qEnvironmentVariable("VX_E2E_SHOTS");
     if (shots.isEmpty()) return true;
+    if (!RunLanguage().isEmpty()) shots += '/' + RunLanguage();
     const QString own = m_root.path() + "/home/" + name + ".png";
     if (!Ok("shot " + path + ' ' + own)) return false;
     QDir().mkpath(shots);

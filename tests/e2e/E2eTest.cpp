@@ -11,11 +11,14 @@
 #include <memory>
 
 #include "e2e/E2eSession.h"
+#include "e2e/E2eTexts.h"
 #include "lab/LabSupport.h"
 #include "support/FakePublisher.h"
 
 using vx::e2e::Desktop;
 using vx::e2e::Program;
+using vx::e2e::ShownTool;
+using vx::e2e::T;
 using vx::e2e::WaitUntil;
 using vx::lab::Lab;
 
@@ -63,8 +66,11 @@ bool SetThreads(Program& program, const QString& key, const QString& expected) {
            WaitUntil([&] { return program.Text("mainFrame/threadCountList") == expected; },
                      3000) &&
            program.Ok("click mainFrame/61446") &&
-           WaitUntil([&] { return program.Text(kLog).contains("设置当前执行线程数最大值=" + expected); },
-                     3000);
+           WaitUntil(
+               [&] {
+                   return program.Text(kLog).contains(T("设置当前执行线程数最大值=") + expected);
+               },
+               3000);
 }
 
 bool OpenModal(Program& program, const QString& command, const QString& dialog) {
@@ -127,7 +133,7 @@ private slots:
         QVERIFY(SetThreads(*program, "End", "256"));
         QVERIFY(program->Ok("type CHostPatrolDlg/1002 1"));
         QVERIFY(program->Ok("click " + kPatrolButton));
-        QVERIFY(WaitUntil([&] { return program->Text(kPatrolButton) == "停止"; }, 3000));
+        QVERIFY(WaitUntil([&] { return program->Text(kPatrolButton) == T("停止"); }, 3000));
         QVERIFY(!program->Widget("CHostPatrolDlg/1001").value("enabled").toBool());
 
         const QStringList live = Lab().LiveAddresses();
@@ -142,29 +148,37 @@ private slots:
             30000);
         QVERIFY2(allFound, qPrintable(shown.join(' ') + " of " + live.join(' ')));
         // Exact ARP, through the helper or as root: no fallback notice.
-        QVERIFY2(!program->Text(kLog).contains("内核邻居表"), qPrintable(program->Text(kLog)));
+        QVERIFY2(!program->Text(kLog).contains(
+                     T("主机巡测没有原始 ARP 可用, 改读内核邻居表: 主机下线最多晚 %1 秒才会报告。"
+                       "启用精确模式: %2")
+                         .section("%1", 0, 0)),
+                 qPrintable(program->Text(kLog)));
         const int smbRow = shown.indexOf(Lab().Value("VXLAB_SMB_ADDR"));
         QCOMPARE(program->Column(kPatrolList, 1).value(smbRow),
                  Lab().HostValue(Lab().Value("VXLAB_SMB_ADDR").section('.', 3).toInt(), "MAC"));
-        const QString counted = QStringLiteral("在线主机数=%1,最大时=%1").arg(live.size());
+        const QString counted = T("在线主机数=%1,最大时=%2").arg(live.size()).arg(live.size());
         QVERIFY(WaitUntil([&] { return program->Text("CHostPatrolDlg/1005") == counted; }, 5000));
         QVERIFY(WaitUntil(
             [&] {
-                return program->Text("mainFrame/pane3").contains(
-                    "本机IP：" + Lab().Value("VXLAB_WS_ADDR") + ";");
+                return program->Text("mainFrame/pane3")
+                    .contains(T("本机名称：%1，本机IP：%2")
+                                  .section("%1", 1)
+                                  .arg(Lab().Value("VXLAB_WS_ADDR") + ";"));
             },
             3000));
         QVERIFY(program->Shot("main-patrol"));
 
         const QString flap = Lab().Value("VXLAB_FLAP_ADDR");
         QCOMPARE(vx::lab::RunLabScript("link.sh", {"down"}), 0);
-        QVERIFY2(WaitUntil([&] { return program->Text(kPopup).contains(flap + "下线了"); }, 45000),
-                 qPrintable(program->Text(kPopup)));
+        QVERIFY2(
+            WaitUntil([&] { return program->Text(kPopup).contains(flap + T("下线了")); }, 45000),
+            qPrintable(program->Text(kPopup)));
         QVERIFY(program->Visible("176"));
         QVERIFY(program->Shot("popup-offline"));
         QCOMPARE(vx::lab::RunLabScript("link.sh", {"up"}), 0);
-        QVERIFY2(WaitUntil([&] { return program->Text(kPopup).contains(flap + "上线了"); }, 30000),
-                 qPrintable(program->Text(kPopup)));
+        QVERIFY2(
+            WaitUntil([&] { return program->Text(kPopup).contains(flap + T("上线了")); }, 30000),
+            qPrintable(program->Text(kPopup)));
 
         QVERIFY(program->Ok("click " + kPatrolButton));
         QVERIFY(program->Ok("action " + kToolbar + " 57665"));
@@ -184,8 +198,8 @@ private slots:
         QVERIFY(WaitUntil(
             [&] {
                 cells = program->Rows("157/1002").at(0).toObject().value("cells").toArray();
-                return cells.at(0).toString() == "主机巡测" && cells.at(1).toString() == "1" &&
-                       cells.at(2).toString().toInt() > 200;
+                return cells.at(0).toString() == ShownTool("主机巡测") &&
+                       cells.at(1).toString() == "1" && cells.at(2).toString().toInt() > 200;
             },
             5000));
         QVERIFY(program->Shot("task-browse"));
@@ -193,14 +207,22 @@ private slots:
         QVERIFY(WaitUntil([&] { return program->ActiveModal().isEmpty(); }, 3000));
 
         QVERIFY(program->Ok("action " + kToolbar + " 32777"));
-        const QRegularExpression cancelled(QStringLiteral("共有(\\d+)个任务被取消"));
+        QStringList pieces = T("共有%1个任务被取消").split("%1");
+        for (QString& piece : pieces) piece = QRegularExpression::escape(piece);
+        const QRegularExpression cancelled(pieces.join("(\\d+)"));
         QRegularExpressionMatch match;
-        QVERIFY(WaitUntil([&] { return (match = cancelled.match(program->Text(kLog))).hasMatch(); },
-                          3000));
+        QVERIFY2(
+            WaitUntil([&] { return (match = cancelled.match(program->Text(kLog))).hasMatch(); },
+                      3000),
+            qPrintable(program->Text(kLog)));
         QVERIFY2(match.captured(1).toInt() > 200 && match.captured(1).toInt() <= 254,
                  qPrintable(match.captured(0)));
         QVERIFY(WaitUntil(
-            [&] { return program->Text("mainFrame/pane1") == "执行线程数=0,等待任务数=0"; }, 5000));
+            [&] {
+                return program->Text("mainFrame/pane1") ==
+                       T("执行线程数=%1,等待任务数=%2").arg(0).arg(0);
+            },
+            5000));
         QVERIFY(ExitFromTray(*program));
         QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
     }
@@ -211,11 +233,11 @@ private slots:
         LAUNCH(program, true);
         QVERIFY(OpenModal(*program, "action " + kToolbar + " 32778", "146"));
         QStringList names = program->Column("146/1002", 0);
-        const int patrol = names.indexOf(kPatrolTool);
+        const int patrol = names.indexOf(ShownTool(kPatrolTool));
         QVERIFY2(patrol >= 0, qPrintable(names.join(' ')));
         QVERIFY(program->Ok(QStringLiteral("clickrow 146/1002 %1").arg(patrol)));
         QVERIFY(program->Ok("key 146/1002 Space"));
-        int moved = names.indexOf(kShareTool);
+        int moved = names.indexOf(ShownTool(kShareTool));
         if (moved > 0) {
             for (int row = moved; row > 0; --row) {
                 QVERIFY(program->Ok(QStringLiteral("clickrow 146/1002 %1").arg(row)));
@@ -229,7 +251,7 @@ private slots:
             for (int r = 0; r < rows.size(); ++r) {
                 const QJsonObject row = rows.at(r).toObject();
                 if (row.value("cells").toArray().at(0).toString() != names[r] ||
-                    row.value("checked").toBool() != (names[r] != kPatrolTool))
+                    row.value("checked").toBool() != (names[r] != ShownTool(kPatrolTool)))
                     return false;
             }
             return true;
@@ -238,15 +260,16 @@ private slots:
         QVERIFY(program->Shot("tool-display"));
         QVERIFY(program->Ok("click 146/1"));
         QVERIFY(WaitUntil([&] { return program->ActiveModal().isEmpty(); }, 3000));
-        QVERIFY(WaitUntil([&] { return !OpenFolderItems(*program).contains("主机巡测"); }, 3000));
+        QVERIFY(WaitUntil(
+            [&] { return !OpenFolderItems(*program).contains(ShownTool("主机巡测")); }, 3000));
 
         QVERIFY(program->Ok("action " + kToolbar + " 57665"));
         QVERIFY(program->WaitForExit(15000));
         QString error;
         QVERIFY2(program->Start(&error), qPrintable(error));
         QVERIFY(MainWindowUp(*program));
-        QVERIFY(!OpenFolderItems(*program).contains("主机巡测"));
-        if (moved > 0) QCOMPARE(OpenFolderItems(*program).value(0), QStringLiteral("设置共享资源"));
+        QVERIFY(!OpenFolderItems(*program).contains(ShownTool("主机巡测")));
+        if (moved > 0) QCOMPARE(OpenFolderItems(*program).value(0), ShownTool("设置共享资源"));
         QVERIFY(OpenModal(*program, "action " + kToolbar + " 32778", "146"));
         QVERIFY2(WaitUntil(matches, 3000), qPrintable(program->Column("146/1002", 0).join(' ')));
         QVERIFY(program->Ok("click 146/2"));
@@ -287,11 +310,12 @@ private slots:
         QString error;
         QVERIFY2(program->Prepare(&error) && program->Start(&error), qPrintable(error));
         QVERIFY(MainWindowUp(*program));
-        QVERIFY(program->Ok("press toolListView/CGfxOutBarCtrl 设置共享资源"));
+        QVERIFY(program->Ok("press toolListView/CGfxOutBarCtrl " + ShownTool("设置共享资源")));
         QVERIFY(WaitUntil([&] { return program->Visible("CShareSetterDlg"); }, 3000));
         QVERIFY(program->Ok("type CShareSetterDlg/1001 " + folder));
         QVERIFY(program->Ok("key CShareSetterDlg/1003 Down"));
-        QVERIFY(WaitUntil([&] { return program->Text("CShareSetterDlg/1003") == "30分钟"; }, 3000));
+        QVERIFY(
+            WaitUntil([&] { return program->Text("CShareSetterDlg/1003") == T("30分钟"); }, 3000));
         QVERIFY(program->Ok("click CShareSetterDlg/1004"));
         auto rowShows = [&](const QString& time) {
             const QJsonArray rows = program->Rows("CShareSetterDlg/1000");
@@ -301,10 +325,9 @@ private slots:
             }
             return time.isEmpty();
         };
-        QVERIFY2(WaitUntil([&] { return rowShows("30分0秒"); }, 5000),
+        QVERIFY2(WaitUntil([&] { return rowShows(T("%1分").arg(30) + T("%1秒").arg(0)); }, 5000),
                  qPrintable(program->Text(kLog) + program->MessageBoxes().join('|')));
-        QVERIFY(program->Text(kLog).contains(
-            QStringLiteral("共享文件夹%1成功,共享名为%2").arg(folder, name)));
+        QVERIFY(program->Text(kLog).contains(T("共享文件夹%1成功,共享名为%2").arg(folder, name)));
         QVERIFY(program->Shot("share-setter"));
         QVERIFY(guestRead());
         QFile got(fetched);
@@ -312,13 +335,14 @@ private slots:
         QCOMPARE(got.readAll(), QByteArray("vexmor e2e\n"));
 
         QVERIFY(program->Ok("invoke CShareSetterDlg OnTimer"));
-        QVERIFY(WaitUntil([&] { return rowShows("29分59秒"); }, 3000));
+        QVERIFY2(WaitUntil([&] { return rowShows(T("%1分").arg(29) + T("%1秒").arg(59)); }, 3000),
+                 qPrintable(program->Column("CShareSetterDlg/1000", 2).join('|')));
         QVERIFY(program->Ok("invoke CShareSetterDlg OnTimer 1799"));
-        QVERIFY(WaitUntil([&] { return rowShows("0秒"); }, 10000));
+        QVERIFY(WaitUntil([&] { return rowShows(T("%1秒").arg(0)); }, 10000));
         QVERIFY(guestRead());
         QVERIFY(program->Ok("invoke CShareSetterDlg OnTimer"));
         QVERIFY(WaitUntil([&] { return rowShows(QString()); }, 3000));
-        QVERIFY(program->Text(kLog).contains(QStringLiteral("删除共享%1成功").arg(name)));
+        QVERIFY(program->Text(kLog).contains(T("删除共享%1成功").arg(name)));
         QVERIFY(!guestRead());
         QVERIFY(ExitFromTray(*program));
         QVERIFY2(EndedCleanly(*program), qPrintable(program->Output()));
@@ -360,17 +384,20 @@ private slots:
         QVERIFY(OpenModal(*program, "action " + kToolbar + " 32779", "156"));
         QVERIFY(program->Ok("type 156/1010 " + base + "update.txt"));
         QVERIFY(program->Ok("click 156/1004"));
-        QVERIFY2(WaitUntil([&] { return program->Text("156/1009") == "共有1个文件需要更新"; }, 15000),
-                 qPrintable(program->Text("156/1009")));
+        QVERIFY2(
+            WaitUntil([&] { return program->Text("156/1009") == T("共有%1个文件需要更新").arg(1); },
+                      15000),
+            qPrintable(program->Text("156/1009")));
         const QJsonObject row = program->Rows("156/1002").at(0).toObject();
         QCOMPARE(row.value("cells").toArray().toVariantList(),
-                 (QVariantList{"VX_HostPatrol.so", "替换", QStringLiteral("%1KB").arg(plugin.size() / 1024),
-                               "1.72", "1.0.0.9", "1.0.0.1", "e2e release"}));
+                 (QVariantList{"VX_HostPatrol.so", T("替换"),
+                               QStringLiteral("%1KB").arg(plugin.size() / 1024), "1.72", "1.0.0.9",
+                               "1.0.0.1", "e2e release"}));
         QVERIFY(row.value("checked").toBool());
         QVERIFY(program->Shot("update-dialog"));
         QVERIFY(program->Ok("click 156/1005"));
         QVERIFY(WaitUntil([&] { return program->ActiveModal().isEmpty(); }, 5000));
-        QCOMPARE(program->MessageBoxes(), QStringList{"程序需要退出才能完成升级"});
+        QCOMPARE(program->MessageBoxes(), QStringList{T("程序需要退出才能完成升级")});
         QVERIFY(program->Ok("action " + kToolbar + " 57665"));
         QVERIFY(program->WaitForExit(15000));
 
@@ -386,7 +413,8 @@ private slots:
         QVERIFY(installed.readAll() == plugin);
         QCOMPARE(QDir(program->Dir() + "ToolDlls").entryList(QDir::Files),
                  QDir(qEnvironmentVariable("VX_BIN_DIR") + "/ToolDlls").entryList(QDir::Files));
-        QVERIFY(WaitUntil([&] { return OpenFolderItems(*program).contains("主机巡测"); }, 3000));
+        QVERIFY(WaitUntil([&] { return OpenFolderItems(*program).contains(ShownTool("主机巡测")); },
+                          3000));
         QVERIFY(OpenModal(*program, "action " + kToolbar + " 32783", "173"));
         QCOMPARE(patrolVersion(*program), QStringLiteral("1.0.0.9"));
         QVERIFY(program->Shot("components"));
@@ -463,7 +491,7 @@ private slots:
         LAUNCH(program, false,
                {"DBUS_SESSION_BUS_ADDRESS=" + env.value("DBUS_SESSION_BUS_ADDRESS"),
                 QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1")});
-        QVERIFY(program->Ok("press toolListView/CGfxOutBarCtrl 设置共享资源"));
+        QVERIFY(program->Ok("press toolListView/CGfxOutBarCtrl " + ShownTool("设置共享资源")));
         QVERIFY(WaitUntil([&] { return program->Visible("CShareSetterDlg/1000"); }, 3000));
         QVERIFY(openMenus().isEmpty());
 
@@ -471,8 +499,8 @@ private slots:
         QVERIFY(m_desktop.ClickAt(at["x"].toInt() + at["w"].toInt() / 2,
                                   at["y"].toInt() + at["h"].toInt() / 2, 3));
         QVERIFY(WaitUntil([&] { return program->Visible("menu1002"); }, 3000));
-        const QStringList expected{"设置共享资源", "删除共享", "打开共享目录", "本机所有共享",
-                                   "修改为无限制"};
+        const QStringList expected{T("设置共享资源"), T("删除共享"), T("打开共享目录"),
+                                   T("本机所有共享"), T("修改为无限制")};
         QStringList seen;
         QVERIFY2(WaitUntil([&] { return (seen = openMenus()) == expected; }, 10000),
                  qPrintable(seen.join(' ')));
@@ -489,22 +517,30 @@ private slots:
     void exitFromTrayWhileBusy_data() {
         QTest::addColumn<QString>("open");
         QTest::addColumn<QString>("dialog");
-        QTest::newRow("task browse") << "action " + kToolbar + " 32780" << "157";
-        QTest::newRow("tool display") << "action " + kToolbar + " 32778" << "146";
-        QTest::newRow("update") << "action " + kToolbar + " 32779" << "156";
-        QTest::newRow("components") << "action " + kToolbar + " 32783" << "173";
-        QTest::newRow("tool options") << "action " + kToolbar + " 32776" << "";
-        QTest::newRow("help box") << "click CHostPatrolDlg/1006" << "QMessageBox";
-        QTest::newRow("sweep") << "click " + kPatrolButton << "";
+        QTest::addColumn<QString>("shot");  // the window pictured, if any
+        QTest::newRow("task browse") << "action " + kToolbar + " 32780" << "157" << "";
+        QTest::newRow("tool display") << "action " + kToolbar + " 32778" << "146" << "";
+        QTest::newRow("update") << "action " + kToolbar + " 32779" << "156" << "";
+        QTest::newRow("components") << "action " + kToolbar + " 32783" << "173" << "";
+        QTest::newRow("tool options") << "action " + kToolbar + " 32776" << "" << "145";
+        QTest::newRow("about") << "action " + kTrayMenu + " 57664" << "100" << "100";
+        QTest::newRow("help box") << "click CHostPatrolDlg/1006" << "QMessageBox" << "";
+        QTest::newRow("sweep") << "click " + kPatrolButton << "" << "";
     }
     void exitFromTrayWhileBusy() {
         QFETCH(QString, open);
         QFETCH(QString, dialog);
+        QFETCH(QString, shot);
         // Message boxes are real here, not logged.
         LAUNCH(program, true, {QStringLiteral("VX_MESSAGEBOX_LOG=")});
         QVERIFY(program->Ok(open));
         if (!dialog.isEmpty())
             QVERIFY(WaitUntil([&] { return program->ActiveModal() == dialog; }, 5000));
+        if (!shot.isEmpty()) {
+            QVERIFY(WaitUntil([&] { return program->Visible(shot); }, 5000));
+            QVERIFY(program->Shot(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-'),
+                                  shot));
+        }
         QVERIFY(program->ClickTray(3));
         const bool menuShown = WaitUntil([&] { return program->Visible(kTrayMenu); }, 3000);
         // Dialogs are modal to the main window only, so the tray icon still

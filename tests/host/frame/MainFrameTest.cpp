@@ -80,7 +80,8 @@ void MainFrameTest::menusHoldTheirCommands_data() {
                               << QStringList{"工具选项...=32776", "工具显示...=32778", "-",
                                              "退出=57665"};
     QTest::newRow("tasks") << "任务" << QStringList{"任务浏览...=32780", "结束任务=32777"};
-    QTest::newRow("view") << "查看(&V)" << QStringList{"工具栏(&T)=59392", "状态栏(&S)=59393"};
+    QTest::newRow("view") << "查看(&V)"
+                          << QStringList{"工具栏(&T)=59392", "状态栏(&S)=59393", "-", "界面语言="};
     QTest::newRow("components") << "组件" << QStringList{"组件管理...=32783"};
     QTest::newRow("help") << "帮助(&H)"
                           << QStringList{"关于 Vexmor(&A)...=57664", "作者的主页=32784", "-",
