@@ -6,8 +6,9 @@
 // Each run starts the program fresh, with both shipped plug-ins in a private
 // program directory, and measures it once at its main window and once after
 // its first link page (the local home page) has loaded; the bare window is
-// measured the same way in between, and the program without plug-ins shows
-// what they add. Figures are medians over the runs. --before names the bin/
+// measured the same way in between, empty and with one line of the program's
+// kind of text (what any window that shows text pays for its fonts), and the
+// program without plug-ins shows what they add. Figures are medians over the runs. --before names the bin/
 // folder of another build (the one before a change), measured in the same
 // runs the same way, so before and after share the machine's load.
 // Without a display the programs run on the offscreen platform. Run as root,
@@ -37,13 +38,14 @@ double MonotonicMs() {
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-Figures RunOnce(const QString& program, QProcessEnvironment env, const QString& probe) {
+Figures RunOnce(const QString& program, QProcessEnvironment env, const QString& probe,
+                const QStringList& args = {}) {
     env.insert(QStringLiteral("LD_PRELOAD"), probe);
     env.insert(QStringLiteral("VX_BENCH_T0_MS"), QString::number(MonotonicMs(), 'f', 3));
     QProcess process;
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(program, {});
+    process.start(program, args);
     Figures figures;
     if (!process.waitForFinished(120000)) {
         process.kill();
@@ -82,8 +84,9 @@ double MedianOf(const QList<Figures>& runs, const QString& key) {
 }
 
 void PrintRow(const char* label, const QList<Figures>& runs, const QString& stage) {
-    printf("%-34s %9.1f %9.1f %12.1f %12.1f   %s (%d processes)\n", label,
-           MedianOf(runs, stage + ".ms"), MedianOf(runs, stage + ".rss_kb") / 1024,
+    printf("%-34s %9.1f %9.1f %9.1f %9.1f %12.1f %12.1f   %s (%d processes)\n", label,
+           MedianOf(runs, stage + ".ms"), MedianOf(runs, stage + ".painted_ms"),
+           MedianOf(runs, stage + ".painted_rss_kb") / 1024, MedianOf(runs, stage + ".rss_kb") / 1024,
            MedianOf(runs, stage + ".tree_rss_kb") / 1024,
            MedianOf(runs, stage + ".tree_pss_kb") / 1024,
            MedianOf(runs, stage + ".engine_lib") > 0 ? "yes" : "no ",
@@ -151,9 +154,10 @@ int main(int argc, char** argv) {
 
     QProcessEnvironment beforeEnv = env;
     beforeEnv.insert("VX_PROGRAM_DIR", beforeProgramDir.path() + '/');
-    QList<Figures> bare, vexmor, noPlugins, previous, previousNoPlugins;
+    QList<Figures> bare, bareText, vexmor, noPlugins, previous, previousNoPlugins;
     for (int i = 0; i < runs; ++i) {
         bare << RunOnce(benchDir + "/vx_bench_bare_window", env, probe);
+        bareText << RunOnce(benchDir + "/vx_bench_bare_window", env, probe, {"--text"});
         vexmor << RunOnce(bin + "/Vexmor", vexmorEnv, probe);
         noPlugins << RunOnce(bin + "/Vexmor", noPluginsEnv, probe);
         if (before.isEmpty()) continue;
@@ -165,10 +169,12 @@ int main(int argc, char** argv) {
            qPrintable(env.value("QT_QPA_PLATFORM", "(default)")));
     printf(
         "(ms: from process start to the window's first expose, or for the link page from\n"
-        " showing it to its load; memory 1.5 s later; tree = with child processes)\n\n");
-    printf("%-34s %9s %9s %12s %12s   %s\n", "", "ms", "RSS MB", "tree RSS MB", "tree PSS MB",
-           "WebEngine");
+        " showing it to its load; painted: to the end of that first frame, with RSS then;\n"
+        " RSS: memory 1.5 s later; tree = with child processes)\n\n");
+    printf("%-34s %9s %9s %9s %9s %12s %12s   %s\n", "", "ms", "painted", "RSS then",
+           "RSS MB", "tree RSS MB", "tree PSS MB", "WebEngine");
     PrintRow("bare Qt window", bare, "shown");
+    PrintRow("bare window, one line of text", bareText, "shown");
     PrintRow("Vexmor, both plug-ins", vexmor, "shown");
     PrintRow("Vexmor, after the first link page", vexmor, "link_page");
     PrintRow("Vexmor, no plug-ins, no browser", noPlugins, "shown");
@@ -177,9 +183,12 @@ int main(int argc, char** argv) {
         PrintRow("before: no plug-ins, no browser", previousNoPlugins, "shown");
     }
     const auto ratios = [&bare](const char* label, const QList<Figures>& measured) {
-        printf("%s / bare window: %.2fx time, %.2fx RSS\n", label,
-               MedianOf(measured, "shown.ms") / std::max(1.0, MedianOf(bare, "shown.ms")),
-               MedianOf(measured, "shown.rss_kb") / std::max(1.0, MedianOf(bare, "shown.rss_kb")));
+        const auto ratio = [&](const char* key) {
+            return MedianOf(measured, key) / std::max(1.0, MedianOf(bare, key));
+        };
+        printf("%s / bare window: %.2fx time, %.2fx RSS; painted %.2fx time, %.2fx RSS\n", label,
+               ratio("shown.ms"), ratio("shown.rss_kb"), ratio("shown.painted_ms"),
+               ratio("shown.painted_rss_kb"));
     };
     printf("\n");
     ratios("Vexmor start-up", vexmor);

@@ -1,6 +1,7 @@
 // Preloaded (LD_PRELOAD) into the program being measured, so the real binary
-// runs unchanged: it notes when the first top-level window is exposed, then
-// the memory of the process and of its children once things settle, and
+// runs unchanged: it notes when the first top-level window is exposed and
+// when that first frame has been painted, with the memory at each, then the
+// memory of the process and of its children once things settle, and
 // prints one "BENCH" line per stage on stdout for vx_bench_startup.
 //
 // With VX_BENCH_LINK set it then shows the first link page (object name
@@ -83,8 +84,11 @@ bool EngineMapped() {
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6WebEngineCore");
 }
 
-void Report(const char* stage, double ms) {
-    const long rss = ProcKb(QStringLiteral("/proc/self/status"), "VmRSS:");
+long SelfRssKb() { return ProcKb(QStringLiteral("/proc/self/status"), "VmRSS:"); }
+
+// `extra` is appended to the line as it is ("key=value ...").
+void Report(const char* stage, double ms, const QByteArray& extra = {}) {
+    const long rss = SelfRssKb();
     long treePss = ProcKb(QStringLiteral("/proc/self/smaps_rollup"), "Pss:");
     long treeRss = rss;
     int engineProcs = 0;
@@ -95,8 +99,9 @@ void Report(const char* stage, double ms) {
     }
     printf(
         "BENCH stage=%s ms=%.1f rss_kb=%ld tree_rss_kb=%ld tree_pss_kb=%ld engine_lib=%d "
-        "engine_procs=%d\n",
-        stage, ms, rss, treeRss, treePss, EngineMapped() ? 1 : 0, engineProcs);
+        "engine_procs=%d%s%s\n",
+        stage, ms, rss, treeRss, treePss, EngineMapped() ? 1 : 0, engineProcs,
+        extra.isEmpty() ? "" : " ", extra.constData());
     fflush(stdout);
 }
 
@@ -123,6 +128,14 @@ public:
                 m_shown = true;
                 m_window = w;
                 const double shownMs = MonotonicMs() - m_t0;
+                m_exposedRssKb = SelfRssKb();
+                // The expose is painted before the loop takes its next posted
+                // event: this one marks the first frame done. Work the
+                // program posted for after its first paint comes after it.
+                QTimer::singleShot(0, this, [this] {
+                    m_paintedMs = MonotonicMs() - m_t0;
+                    m_paintedRssKb = SelfRssKb();
+                });
                 QTimer::singleShot(kSettleMs, this, [this, shownMs] { Shown(shownMs); });
             }
         }
@@ -142,7 +155,10 @@ private slots:
 
 private:
     void Shown(double shownMs) {
-        Report("shown", shownMs);
+        Report("shown", shownMs,
+               QByteArray("exposed_rss_kb=") + QByteArray::number(m_exposedRssKb) +
+                   " painted_ms=" + QByteArray::number(m_paintedMs, 'f', 1) +
+                   " painted_rss_kb=" + QByteArray::number(m_paintedRssKb));
         if (!qEnvironmentVariableIsSet("VX_BENCH_LINK")) return Finish();
         QWidget* page = m_window->findChild<QWidget*>(QStringLiteral("153"));
         if (!page || !page->parentWidget()) return Finish();
@@ -178,6 +194,9 @@ private:
 
     double m_t0 = 0;
     double m_pageStart = 0;
+    double m_paintedMs = 0;
+    long m_exposedRssKb = 0;
+    long m_paintedRssKb = 0;
     bool m_shown = false;
     bool m_loaded = false;
     QWidget* m_window = nullptr;

@@ -96,6 +96,7 @@ public:
     Seen Sweep(bool names, int settleMs, std::unique_ptr<hp::CHostPatrolTool>* keep = nullptr) {
         auto tool = std::make_unique<hp::CHostPatrolTool>(
             &m_context, nullptr, nullptr, names ? std::make_shared<hp::CNetworkNamer>() : nullptr);
+        tool->Identity()->LoadRegistry();
         QElapsedTimer wait;
         wait.start();
         while (!tool->Identity()->RegistryReady() && wait.elapsed() < 5000) Spin();

@@ -42,9 +42,14 @@ QString CNetworkNamer::NameOf(const QString& address, const platform::LookupCanc
 }
 
 CHostIdentity::CHostIdentity(std::shared_ptr<IHostNamer> namer, const QString& registryDir)
-    : m_namer(std::move(namer)), m_registryDir(registryDir), m_clock(SteadyMs) {
-    // The registry is a few megabytes of text: read it away from the UI.
-    m_loader = std::thread([this, dir = registryDir.toStdString()] {
+    : m_namer(std::move(namer)), m_registryDir(registryDir), m_clock(SteadyMs) {}
+
+void CHostIdentity::LoadRegistry() {
+    if (m_loader.joinable()) return;
+    // The registry is a few megabytes of text and its index a few more: it
+    // is read away from the UI, and only when a host is to be named, never
+    // while the program starts.
+    m_loader = std::thread([this, dir = m_registryDir.toStdString()] {
         auto vendors = std::make_shared<platform::MacVendors>();
         std::shared_ptr<const platform::MacVendors> loaded;
         if (vendors->Load(dir)) loaded = std::move(vendors);
@@ -97,6 +102,7 @@ void CHostIdentity::OnRegistry(std::shared_ptr<const platform::MacVendors> vendo
 
 void CHostIdentity::Identify(const QString& address, const QString& mac) {
     if (address.isEmpty() || mac.isEmpty()) return;
+    LoadRegistry();
     Known& known = m_known[Key(address, mac)];
     const qint64 now = m_clock();
     const bool fresh = known.lookedUpAt != 0 && now - known.lookedUpAt < kNameLifetimeMs;

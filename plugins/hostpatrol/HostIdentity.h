@@ -44,7 +44,8 @@ class CHostIdentity final : public QObject {
     Q_OBJECT
 public:
     // A null `namer` leaves names empty; the registry is read from
-    // `registryDir` on a thread of its own.
+    // `registryDir` on a thread of its own, once something asks for a host
+    // (or LoadRegistry is called), so a start that never sweeps never reads it.
     explicit CHostIdentity(std::shared_ptr<IHostNamer> namer,
                            const QString& registryDir = QString::fromLatin1(platform::kIeeeDataDir));
     ~CHostIdentity() override;
@@ -57,6 +58,8 @@ public:
     // address and MAC and kept for ten minutes.
     void Identify(const QString& address, const QString& mac);
 
+    // Starts reading the registry if nothing has yet; Identify calls it.
+    void LoadRegistry();
     bool RegistryReady() const { return m_vendors != nullptr; }
     // What the registry says of `mac` now ("" until it has been read).
     QString MakerOf(const QString& mac) const;

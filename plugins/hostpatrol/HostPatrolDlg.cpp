@@ -319,6 +319,9 @@ void CHostPatrolDlg::ShowListMenu(const QPoint& globalPos) {
 
 void CHostPatrolDlg::OnStartStop() {
     if (m_startButton->text() == kStart) {
+        // The makers are wanted from the first answer on: the registry is
+        // read while the sweep runs.
+        m_identity->LoadRegistry();
         QPointer<CHostPatrolDlg> self(this);
         StartSweep(false);
         if (!self || m_closing) return;

@@ -35,6 +35,7 @@ private:
     std::unique_ptr<CHostPatrolTool> MakeTool(bool names) {
         auto tool = std::make_unique<CHostPatrolTool>(
             &m_context, nullptr, nullptr, names ? std::make_shared<CNetworkNamer>() : nullptr);
+        tool->Identity()->LoadRegistry();
         QElapsedTimer t;
         t.start();
         while (!tool->Identity()->RegistryReady() && t.elapsed() < 5000) QTest::qWait(5);
