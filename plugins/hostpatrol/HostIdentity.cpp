@@ -84,8 +84,8 @@ void CHostIdentity::Report(const QString& address, const QString& mac, const QSt
 void CHostIdentity::OnRegistry(std::shared_ptr<const platform::MacVendors> vendors) {
     if (!vendors) {
         if (m_output)
-            m_output->OutputMsg(QStringLiteral("未找到IEEE厂商登记表(%1)，厂商一栏为空；"
-                                               "它由软件包 %2 提供。")
+            m_output->OutputMsg(tr("未找到IEEE厂商登记表(%1)，厂商一栏为空；"
+                                   "它由软件包 %2 提供。")
                                     .arg(m_registryDir, QLatin1String(platform::kIeeeDataPackage)));
         return;
     }
