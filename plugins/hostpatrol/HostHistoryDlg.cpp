@@ -5,9 +5,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QToolButton>
 #include <QPushButton>
 #include <QSplitter>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "platform/MessageBox.h"
@@ -16,6 +16,7 @@
 #include "plugins/common/ListExport.h"
 #include "plugins/common/SortListCtrl.h"
 #include "plugins/hostpatrol/HostHistory.h"
+#include "plugins/hostpatrol/HostIdentity.h"
 
 namespace vx::hostpatrol {
 
@@ -109,15 +110,16 @@ void CHostHistoryDlg::Fill() {
         return filter.isEmpty() || d.mac.contains(filter, Qt::CaseInsensitive) ||
                d.lastAddress.contains(filter, Qt::CaseInsensitive) ||
                d.name.contains(filter, Qt::CaseInsensitive) ||
-               d.maker.contains(filter, Qt::CaseInsensitive);
+               ShownMaker(d.maker).contains(filter, Qt::CaseInsensitive);
     };
     const int sortColumn = m_devices->GetSortColumn();
     const bool ascending = m_devices->IsSortAscending();
     QList<QStringList> rows;
     for (const DeviceRow& d : m_rows) {
         if (!matches(d)) continue;
-        rows.append({d.mac, d.lastAddress, d.name, d.maker, HistoryTimeText(d.firstSeen),
-                     HistoryTimeText(d.lastSeen), QString::number(d.timesOnline)});
+        rows.append({d.mac, d.lastAddress, d.name, ShownMaker(d.maker),
+                     HistoryTimeText(d.firstSeen), HistoryTimeText(d.lastSeen),
+                     QString::number(d.timesOnline)});
     }
     m_devices->setUpdatesEnabled(false);
     m_devices->clear();

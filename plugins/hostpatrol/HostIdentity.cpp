@@ -1,5 +1,6 @@
 #include "plugins/hostpatrol/HostIdentity.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <arpa/inet.h>
@@ -79,6 +80,14 @@ void CHostIdentity::Report(const QString& address, const QString& mac, const QSt
             emit Identified(address, mac, name, maker);
         },
         Qt::QueuedConnection);
+}
+
+QString ShownMaker(const QString& maker) {
+    static const char* const kMadeUp =
+        QT_TRANSLATE_NOOP("vx::hostpatrol::CHostIdentity", "随机MAC地址");
+    return maker == QString::fromUtf8(kMadeUp)
+               ? QCoreApplication::translate("vx::hostpatrol::CHostIdentity", kMadeUp)
+               : maker;
 }
 
 void CHostIdentity::OnRegistry(std::shared_ptr<const platform::MacVendors> vendors) {

@@ -259,8 +259,9 @@ void CHostPatrolDlg::ApplyScanResult(const HostScanResult& result) {
     }
 }
 
-void CHostPatrolDlg::OnIdentified(const QString& address, const QString& mac,
-                                  const QString& name, const QString& maker) {
+void CHostPatrolDlg::OnIdentified(const QString& address, const QString& mac, const QString& name,
+                                  const QString& storedMaker) {
+    const QString maker = ShownMaker(storedMaker);
     const int row = FindRow(address);
     if (row < 0 || m_list->CellText(row, kColMac) != mac) return;
     if (m_list->CellText(row, kColName) == name && m_list->CellText(row, kColMaker) == maker)

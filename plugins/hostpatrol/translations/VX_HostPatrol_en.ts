@@ -190,6 +190,10 @@
         <source>未找到IEEE厂商登记表(%1)，厂商一栏为空；它由软件包 %2 提供。</source>
         <translation>IEEE vendor registry not found (%1); the Vendor column stays empty. The package %2 provides it.</translation>
     </message>
+    <message>
+        <source>随机MAC地址</source>
+        <translation>Random MAC address</translation>
+    </message>
 </context>
 <context>
     <name>vx::hostpatrol::CHostPatrolDlg</name>

@@ -13,6 +13,7 @@
 #include "plugins/hostpatrol/HostHistory.h"
 #include "plugins/hostpatrol/HostHistoryDlg.h"
 #include "plugins/hostpatrol/HostHistoryTool.h"
+#include "plugins/hostpatrol/HostIdentity.h"
 #include "plugins/hostpatrol/HostPatrolDlg.h"
 #include "plugins/hostpatrol/HostPatrolTool.h"
 #include "support/PageTexts.h"
@@ -23,17 +24,26 @@ namespace {
 
 constexpr int kWidth = 760, kHeight = 420;
 
+// Locally administered MACs: no maker in any registry.
 struct FakeHost {
     int last;
     const char* mac;
     const char* shares;
     const char* name;
-    const char* maker;
 };
 constexpr FakeHost kHosts[] = {
-    {1, "00-1A-2B-00-00-01", "", "gateway", "Example Networks"},
-    {20, "00-1A-2B-00-00-14", "docs;music", "fileserver", "Example Storage"},
-    {35, "00-1A-2B-00-00-23", "", "printer-2f", "Example Printing"},
+    {1, "02-00-00-00-00-01", "", "gateway"},
+    {20, "02-00-00-00-00-14", "docs;music", "fileserver"},
+    {35, "02-00-00-00-00-23", "", "printer-2f"},
+};
+
+class TableNamer final : public IHostNamer {
+public:
+    QString NameOf(const QString& address, const vx::platform::LookupCancel&) override {
+        for (const FakeHost& h : kHosts)
+            if (address.endsWith(QStringLiteral(".%1").arg(h.last))) return h.name;
+        return {};
+    }
 };
 
 }  // namespace
@@ -80,15 +90,18 @@ private slots:
         m_history = std::make_shared<CHostHistory>(m_data.path() + "/HostHistory.db");
         m_patrol = std::make_unique<CHostPatrolTool>(
             &m_context, std::make_shared<FakeProbe>(), [] { return QStringLiteral("192.168.1"); },
-            nullptr, m_history);
+            std::make_shared<TableNamer>(), m_history);
         m_tool = std::make_unique<CHostHistoryTool>(&m_context, m_history);
         Sweep();
-        for (const FakeHost& h : kHosts) {
-            const QString address = QStringLiteral("192.168.1.%1").arg(h.last);
-            m_patrol->Page()->OnIdentified(address, h.mac, h.name, h.maker);
-            m_history->RecordIdentity(h.mac, h.name, h.maker);
-        }
-        m_history->WaitIdle();
+        // Names and makers come from threads and the registry, in any order.
+        const auto identified = [this] {
+            for (int row = 0; row < 3; ++row)
+                for (int column : {kColName, kColMaker})
+                    if (m_patrol->Page()->List()->CellText(row, column).isEmpty()) return false;
+            return true;
+        };
+        QTRY_VERIFY(identified());
+        Sweep();                      // the history writes the names with the next sweep
         m_patrol->Page()->OnTimer();  // the count line; far from the next sweep
         QCOMPARE(m_tasks.Waiting().size(), size_t(0));
         m_host.pageParent.resize(kWidth, kHeight);
@@ -178,6 +191,10 @@ private slots:
         QCOMPARE(m_tool->GetToolInfo().name, QStringLiteral("搜索工具_主机历史"));
         QCOMPARE(CToolSettings::Get()->GetSection(), QStringLiteral("主机巡测"));
         const bool en = TestingEnglish();
+        QCOMPARE(m_patrol->Page()->List()->CellText(0, kColMaker),
+                 en ? QStringLiteral("Random MAC address") : QStringLiteral("随机MAC地址"));
+        QCOMPARE(m_tool->Page()->Devices()->CellText(0, 3),
+                 m_patrol->Page()->List()->CellText(0, kColMaker));
         QCOMPARE(QCoreApplication::translate("ToolName", "主机巡测"),
                  en ? QStringLiteral("Host Patrol") : QStringLiteral("主机巡测"));
         QCOMPARE(QCoreApplication::translate("ToolName", "搜索工具"),
