@@ -165,7 +165,7 @@
     <message>
         <source>时间,135;事件,80;IP地址,110;详情,200;</source>
         <extracomment>Column titles with their widths in pixels; widen a column whose title needs more.</extracomment>
-        <translation>Time,135;Event,100;IP address,110;Details,200;</translation>
+        <translation>Time,135;Event,110;IP address,110;Details,200;</translation>
     </message>
     <message>
         <source>导出失败: %1</source>
