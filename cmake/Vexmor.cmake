@@ -158,7 +158,9 @@ endfunction()
 # target's resources as ":/i18n/<name>_<language>.qm", where
 # platform/Translation finds it. The target "update_translations" runs
 # lupdate over SOURCE_DIRS to bring the .ts files up to date with the code
-# (the texts in the code are simplified Chinese, the source language).
+# (the texts in the code are simplified Chinese, the source language). It
+# reads the headers the sources include, from the project's root, to learn
+# the namespaces: a class's translations are found under its full name.
 find_program(VX_LRELEASE NAMES lrelease-qt6 lrelease
              HINTS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_LIBEXECS} /usr/lib/qt6/bin)
 find_program(VX_LUPDATE NAMES lupdate-qt6 lupdate

@@ -6,6 +6,8 @@
 // puts VX_TOOL_FACTORIES(CFirstTool, CSecondTool) there instead.
 #pragma once
 
+#include <QtGlobal>
+
 #include <new>
 
 #include "contract/ToolContract.h"
@@ -17,6 +19,14 @@
 #endif
 
 namespace vx::plugin {
+
+// A tool's name "folder_tool" is a key: it names the tool's settings section
+// and its entry under "工具显示", and tools are found by it. It is never
+// translated; the host shows each part of it through
+// QCoreApplication::translate("ToolName", part), whose English each plug-in
+// carries for its own tool and for the folder they all share.
+[[maybe_unused]] inline constexpr const char* kToolFolder =
+    QT_TRANSLATE_NOOP("ToolName", "搜索工具");
 
 // Nothing may be thrown across the contract; a tool that cannot be built
 // is answered with null, as if the plug-in offered none.

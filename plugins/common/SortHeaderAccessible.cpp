@@ -42,7 +42,7 @@ QString CSortHeaderSectionAccessible::text(QAccessible::Text t) const {
             return model->headerData(m_logical, Qt::Horizontal, Qt::DisplayRole).toString();
         case QAccessible::Description:
             if (m_logical != m_header->GetSortColumn()) return {};
-            return m_header->IsSortAscending() ? QStringLiteral("升序") : QStringLiteral("降序");
+            return CSortHeaderCtrl::DirectionText(m_header->IsSortAscending());
         default:
             return {};
     }
@@ -72,7 +72,7 @@ void CSortHeaderSectionAccessible::Press() { emit m_header->sectionClicked(m_log
 // ---- the header ------------------------------------------------------------------
 
 CSortHeaderAccessible::CSortHeaderAccessible(CSortHeaderCtrl* header)
-    : QAccessibleWidget(header, QAccessible::Grouping, QStringLiteral("列标题")) {}
+    : QAccessibleWidget(header, QAccessible::Grouping, CSortHeaderCtrl::tr("列标题")) {}
 
 CSortHeaderAccessible::~CSortHeaderAccessible() {
     for (QAccessible::Id id : std::as_const(m_sections)) QAccessible::deleteAccessibleInterface(id);

@@ -32,6 +32,10 @@ void AppendLine(QPolygon& points, QPoint from, QPoint to) {
 
 }  // namespace
 
+QString CSortHeaderCtrl::DirectionText(bool ascending) {
+    return ascending ? tr("升序") : tr("降序");
+}
+
 CSortHeaderCtrl::CSortHeaderCtrl(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
     // The sections are drawn here, not by widgets of their own; screen
     // readers learn of them through the header's accessible interface.

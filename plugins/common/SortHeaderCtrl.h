@@ -19,6 +19,8 @@ public:
     void SetSortImage(int column, bool ascending);
 
     int GetSortColumn() const { return m_sortColumn; }
+    // "升序" or "降序", as a screen reader says it of the sorted column.
+    static QString DirectionText(bool ascending);
     bool IsSortAscending() const { return m_ascending; }
     // True for every column SetSortImage has ever been called with.
     bool IsOwnerDrawn(int column) const { return m_ownerDrawn.contains(column); }

@@ -275,7 +275,7 @@ bool CSortListCtrl::SortColumn(int column, bool ascending) {
     m_ascending = ascending;
     m_header->SetSortImage(column, ascending);
     headerItem()->setData(column, Qt::AccessibleDescriptionRole,
-                          ascending ? QStringLiteral("升序") : QStringLiteral("降序"));
+                          CSortHeaderCtrl::DirectionText(ascending));
 
     QTreeWidgetItem* current = currentItem();
     const QList<QTreeWidgetItem*> selected = selectedItems();

@@ -1,15 +1,23 @@
 #include "plugins/hostpatrol/HistoryAlerts.h"
 
+#include <QCoreApplication>
+
 namespace vx::hostpatrol {
 
 QString EventKindText(HistoryEvent kind) {
     switch (kind) {
-    case HistoryEvent::Online: return QStringLiteral("上线");
-    case HistoryEvent::Offline: return QStringLiteral("下线");
-    case HistoryEvent::NewDevice: return QStringLiteral("新设备");
-    case HistoryEvent::NewShare: return QStringLiteral("新共享");
-    case HistoryEvent::AddressChange: return QStringLiteral("地址变化");
-    case HistoryEvent::AddressConflict: return QStringLiteral("地址冲突");
+        case HistoryEvent::Online:
+            return QCoreApplication::translate("HistoryAlerts", "上线");
+        case HistoryEvent::Offline:
+            return QCoreApplication::translate("HistoryAlerts", "下线");
+        case HistoryEvent::NewDevice:
+            return QCoreApplication::translate("HistoryAlerts", "新设备");
+        case HistoryEvent::NewShare:
+            return QCoreApplication::translate("HistoryAlerts", "新共享");
+        case HistoryEvent::AddressChange:
+            return QCoreApplication::translate("HistoryAlerts", "地址变化");
+        case HistoryEvent::AddressConflict:
+            return QCoreApplication::translate("HistoryAlerts", "地址冲突");
     }
     return QString::number(int(kind));
 }
@@ -75,7 +83,8 @@ private:
             device.sharesKnown = shares != nullptr;
             m_state.devices.insert(mac, device);
             Event(HistoryEvent::NewDevice, mac, address);
-            Alert(QStringLiteral("发现新设备%1(%2)").arg(address, mac));
+            Alert(
+                QCoreApplication::translate("HistoryAlerts", "发现新设备%1(%2)").arg(address, mac));
             Dirty(mac);
             return;
         }
@@ -110,7 +119,8 @@ private:
             // Either of two MACs answering in a conflict is no change of hands.
             if (macs.contains(*it)) return;
             Event(HistoryEvent::AddressChange, host.mac, host.address, *it);
-            Alert(QStringLiteral("%1的MAC地址由%2变为%3").arg(host.address, *it, host.mac));
+            Alert(QCoreApplication::translate("HistoryAlerts", "%1的MAC地址由%2变为%3")
+                      .arg(host.address, *it, host.mac));
             *it = host.mac;
         } else {
             m_state.addressMac.insert(host.address, host.mac);
@@ -124,7 +134,8 @@ private:
         if (m_state.conflicts.contains(key)) return;
         Event(HistoryEvent::AddressConflict, mac, address, other);
         Event(HistoryEvent::AddressConflict, other, address, mac);
-        Alert(QStringLiteral("%1地址冲突:%2,%3").arg(address, mac, other));
+        Alert(QCoreApplication::translate("HistoryAlerts", "%1地址冲突:%2,%3")
+                  .arg(address, mac, other));
     }
 
     void Event(HistoryEvent kind, const QString& mac, const QString& address,

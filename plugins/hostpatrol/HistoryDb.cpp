@@ -117,8 +117,9 @@ CHistoryDb::State CHistoryDb::OpenOnce(QStringList& notes, bool* damaged) {
 CHistoryDb::State CHistoryDb::OpenSteps(QStringList& notes, bool* damaged) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     if (!db.isValid()) {
-        notes << QStringLiteral("主机历史不可用: 缺少 Qt 的 SQLite 驱动 (libqt6sql6-sqlite)。"
-                                "巡测照常进行, 但不记录历史。");
+        notes << tr(
+            "主机历史不可用: 缺少 Qt 的 SQLite 驱动 (libqt6sql6-sqlite)。"
+            "巡测照常进行, 但不记录历史。");
         return State::Unavailable;
     }
     db.setDatabaseName(m_path);
@@ -129,10 +130,10 @@ CHistoryDb::State CHistoryDb::OpenSteps(QStringList& notes, bool* damaged) {
         if (code == kCorrupt || code == kNotADb) {
             *damaged = true;
         } else if (code == kBusy || code == kLocked) {
-            notes << QStringLiteral("主机历史文件 %1 正被另一个进程使用。巡测照常进行, 但不记录历史。")
+            notes << tr("主机历史文件 %1 正被另一个进程使用。巡测照常进行, 但不记录历史。")
                          .arg(m_path);
         } else {
-            notes << QStringLiteral("主机历史无法写入 %1 (%2)。巡测照常进行, 但不记录历史。")
+            notes << tr("主机历史无法写入 %1 (%2)。巡测照常进行, 但不记录历史。")
                          .arg(m_path, error.text());
         }
         return State::Unavailable;
@@ -162,16 +163,15 @@ CHistoryDb::State CHistoryDb::OpenSteps(QStringList& notes, bool* damaged) {
         return State::Unavailable;
     }
     if (version > kSchemaVersion) {
-        notes << QStringLiteral("主机历史文件 %1 由更新的版本写入, 本版本不改动它。"
-                                "巡测照常进行, 但不记录历史。")
+        notes << tr("主机历史文件 %1 由更新的版本写入, 本版本不改动它。"
+                    "巡测照常进行, 但不记录历史。")
                      .arg(m_path);
         return State::Unavailable;
     }
 
     if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) return fail(q.lastError());
     if (!q.next() || q.value(0).toString().compare(u"wal", Qt::CaseInsensitive) != 0) {
-        notes << QStringLiteral("主机历史无法写入 %1 (文件夹不可写)。巡测照常进行, 但不记录历史。")
-                     .arg(m_path);
+        notes << tr("主机历史无法写入 %1 (文件夹不可写)。巡测照常进行, 但不记录历史。").arg(m_path);
         return State::Unavailable;
     }
     q.finish();
@@ -205,11 +205,10 @@ void CHistoryDb::MoveAside(QStringList& notes) {
         if (QFile::exists(m_path + QLatin1String(suffix)))
             QFile::rename(m_path + QLatin1String(suffix), target + QLatin1String(suffix));
     if (moved) {
-        notes << QStringLiteral("主机历史文件已损坏或不是本程序的文件, 已改名为 %1, 重新开始记录历史。")
+        notes << tr("主机历史文件已损坏或不是本程序的文件, 已改名为 %1, 重新开始记录历史。")
                      .arg(QFileInfo(target).fileName());
     } else {
-        notes << QStringLiteral("主机历史文件 %1 已损坏, 且无法改名。巡测照常进行, 但不记录历史。")
-                     .arg(m_path);
+        notes << tr("主机历史文件 %1 已损坏, 且无法改名。巡测照常进行, 但不记录历史。").arg(m_path);
     }
 }
 
@@ -222,8 +221,8 @@ bool CHistoryDb::Fail(const QSqlError& error, QStringList& notes) {
         if (damaged) m_state = State::Unavailable;
         return false;
     }
-    notes << QStringLiteral("主机历史无法写入 %1 (%2)。巡测照常进行, 但不再记录历史。")
-                 .arg(m_path, error.text());
+    notes
+        << tr("主机历史无法写入 %1 (%2)。巡测照常进行, 但不再记录历史。").arg(m_path, error.text());
     Close();
     m_state = State::Unavailable;
     return false;

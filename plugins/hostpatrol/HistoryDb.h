@@ -3,6 +3,7 @@
 // HistoryAlerts.h computes. Used by one thread at a time: the store's worker.
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +28,8 @@ struct DeviceRow {
 };
 
 class CHistoryDb {
+    Q_DECLARE_TR_FUNCTIONS(CHistoryDb)
+
 public:
     // The schema this build writes; files from 1 on are migrated up.
     static constexpr int kSchemaVersion = 2;

@@ -156,7 +156,7 @@ bool CHostHistory::EnsureOpen() {
     m_db = std::make_unique<CHistoryDb>(m_path);
     if (m_db->Open(notes) != CHistoryDb::State::Open || !m_db->Load(m_state)) {
         if (m_db->CurrentState() == CHistoryDb::State::Open)
-            notes << QStringLiteral("主机历史文件 %1 无法读取。巡测照常进行, 但不记录历史。").arg(m_path);
+            notes << tr("主机历史文件 %1 无法读取。巡测照常进行, 但不记录历史。").arg(m_path);
         m_db.reset();
         m_state = HistoryState{};
         m_givenUp = true;

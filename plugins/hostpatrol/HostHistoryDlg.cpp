@@ -5,9 +5,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QToolButton>
 #include <QPushButton>
 #include <QSplitter>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "platform/MessageBox.h"
@@ -16,6 +16,7 @@
 #include "plugins/common/ListExport.h"
 #include "plugins/common/SortListCtrl.h"
 #include "plugins/hostpatrol/HostHistory.h"
+#include "plugins/hostpatrol/HostIdentity.h"
 
 namespace vx::hostpatrol {
 
@@ -27,32 +28,34 @@ QString HistoryTimeText(qint64 secs) {
 CHostHistoryDlg::CHostHistoryDlg(CHostHistory* history, QWidget* parent)
     : QWidget(parent), m_history(history) {
     setFont(QFont(QStringLiteral("宋体"), 9));
-    auto* label = new QLabel(QStringLiteral("筛选:"), this);
+    auto* label = new QLabel(tr("筛选:"), this);
     m_filter = new QLineEdit(this);
     m_filter->setObjectName(QStringLiteral("filter"));
-    m_filter->setPlaceholderText(QStringLiteral("IP地址、MAC地址、主机名或厂商"));
+    m_filter->setPlaceholderText(tr("IP地址、MAC地址、主机名或厂商"));
     m_filter->setClearButtonEnabled(true);
     label->setBuddy(m_filter);
-    m_filter->setAccessibleName(QStringLiteral("筛选"));
+    m_filter->setAccessibleName(tr("筛选"));
     // The clear button is a tool button of the edit box's own, nameless.
     for (QToolButton* button : m_filter->findChildren<QToolButton*>())
-        button->setAccessibleName(QStringLiteral("清除筛选"));
-    m_refresh = new QPushButton(QStringLiteral("刷新"), this);
+        button->setAccessibleName(tr("清除筛选"));
+    m_refresh = new QPushButton(tr("刷新"), this);
     m_refresh->setObjectName(QStringLiteral("refresh"));
-    m_export = new QPushButton(QStringLiteral("导出列表..."), this);
+    m_export = new QPushButton(tr("导出列表..."), this);
     m_export->setObjectName(QStringLiteral("export"));
-    m_clear = new QPushButton(QStringLiteral("清除历史"), this);
+    m_clear = new QPushButton(tr("清除历史"), this);
     m_clear->setObjectName(QStringLiteral("clear"));
 
     m_devices = new CSortListCtrl(this);
     m_devices->setObjectName(QStringLiteral("devices"));
-    m_devices->setAccessibleName(QStringLiteral("主机历史"));
-    m_devices->SetColumns(QStringLiteral(
+    m_devices->setAccessibleName(tr("主机历史"));
+    //: Column titles with their widths in pixels; widen a column whose title needs more.
+    m_devices->SetColumns(tr(
         "MAC地址,130;最近IP地址,110;主机名,120;厂商,150;首次发现,135;最近发现,135;上线次数,70;"));
     m_events = new CSortListCtrl(this);
     m_events->setObjectName(QStringLiteral("events"));
-    m_events->setAccessibleName(QStringLiteral("设备事件"));
-    m_events->SetColumns(QStringLiteral("时间,135;事件,80;IP地址,110;详情,200;"));
+    m_events->setAccessibleName(tr("设备事件"));
+    //: Column titles with their widths in pixels; widen a column whose title needs more.
+    m_events->SetColumns(tr("时间,135;事件,80;IP地址,110;详情,200;"));
     for (CSortListCtrl* list : {m_devices, m_events}) {
         list->setRootIsDecorated(false);
         list->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -107,15 +110,16 @@ void CHostHistoryDlg::Fill() {
         return filter.isEmpty() || d.mac.contains(filter, Qt::CaseInsensitive) ||
                d.lastAddress.contains(filter, Qt::CaseInsensitive) ||
                d.name.contains(filter, Qt::CaseInsensitive) ||
-               d.maker.contains(filter, Qt::CaseInsensitive);
+               ShownMaker(d.maker).contains(filter, Qt::CaseInsensitive);
     };
     const int sortColumn = m_devices->GetSortColumn();
     const bool ascending = m_devices->IsSortAscending();
     QList<QStringList> rows;
     for (const DeviceRow& d : m_rows) {
         if (!matches(d)) continue;
-        rows.append({d.mac, d.lastAddress, d.name, d.maker, HistoryTimeText(d.firstSeen),
-                     HistoryTimeText(d.lastSeen), QString::number(d.timesOnline)});
+        rows.append({d.mac, d.lastAddress, d.name, ShownMaker(d.maker),
+                     HistoryTimeText(d.firstSeen), HistoryTimeText(d.lastSeen),
+                     QString::number(d.timesOnline)});
     }
     m_devices->setUpdatesEnabled(false);
     m_devices->clear();
@@ -152,23 +156,23 @@ bool CHostHistoryDlg::ExportTo(const QString& path) {
     if (vx::platform::WriteWholeFile(path, vx::common::ToCsv(vx::common::TableOf(*m_devices, false)),
                                      &error))
         return true;
-    vx::platform::ShowMessageBox(QStringLiteral("导出失败: %1").arg(error), this);
+    vx::platform::ShowMessageBox(tr("导出失败: %1").arg(error), this);
     return false;
 }
 
 void CHostHistoryDlg::OnExport() {
     QPointer<CHostHistoryDlg> self(this);
-    const QString path = vx::platform::ChooseSaveFile(
-        this, QStringLiteral("导出列表"), QDir::homePath() + QStringLiteral("/主机历史.csv"),
-        QStringLiteral("CSV (*.csv)"));
+    const QString path = vx::platform::ChooseSaveFile(this, tr("导出列表"),
+                                                      QDir::homePath() + u'/' + tr("主机历史.csv"),
+                                                      QStringLiteral("CSV (*.csv)"));
     if (!self || path.isEmpty()) return;
     ExportTo(path);
 }
 
 void CHostHistoryDlg::OnClear() {
     QPointer<CHostHistoryDlg> self(this);
-    const bool yes = vx::platform::AskYesNo(
-        QStringLiteral("清除全部主机历史(所有设备和事件)? 此操作不能撤销。"), this);
+    const bool yes =
+        vx::platform::AskYesNo(tr("清除全部主机历史(所有设备和事件)? 此操作不能撤销。"), this);
     if (!self || !yes) return;
     m_history->Clear(this, [this] { Refresh(); });
 }

@@ -4,6 +4,13 @@
 #include "plugins/hostpatrol/HostHistoryDlg.h"
 
 namespace vx::hostpatrol {
+namespace {
+
+// The name is a key and stays as it is; the host shows this part translated
+// (see plugins/common/PluginEntry.h).
+[[maybe_unused]] constexpr const char* kShownName = QT_TRANSLATE_NOOP("ToolName", "主机历史");
+
+}  // namespace
 
 CHostHistoryTool::CHostHistoryTool(ToolHostContext* context)
     : CHostHistoryTool(context, SharedHostHistory()) {}

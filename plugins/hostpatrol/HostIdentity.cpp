@@ -1,5 +1,6 @@
 #include "plugins/hostpatrol/HostIdentity.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <arpa/inet.h>
@@ -86,11 +87,19 @@ void CHostIdentity::Report(const QString& address, const QString& mac, const QSt
         Qt::QueuedConnection);
 }
 
+QString ShownMaker(const QString& maker) {
+    static const char* const kMadeUp =
+        QT_TRANSLATE_NOOP("vx::hostpatrol::CHostIdentity", "随机MAC地址");
+    return maker == QString::fromUtf8(kMadeUp)
+               ? QCoreApplication::translate("vx::hostpatrol::CHostIdentity", kMadeUp)
+               : maker;
+}
+
 void CHostIdentity::OnRegistry(std::shared_ptr<const platform::MacVendors> vendors) {
     if (!vendors) {
         if (m_output)
-            m_output->OutputMsg(QStringLiteral("未找到IEEE厂商登记表(%1)，厂商一栏为空；"
-                                               "它由软件包 %2 提供。")
+            m_output->OutputMsg(tr("未找到IEEE厂商登记表(%1)，厂商一栏为空；"
+                                   "它由软件包 %2 提供。")
                                     .arg(m_registryDir, QLatin1String(platform::kIeeeDataPackage)));
         return;
     }

@@ -106,4 +106,9 @@ private:
     bool m_stopping = false;             // guarded by m_lock
 };
 
+// A maker as the pages show it: a registry's name as it is, the mark of a
+// made-up MAC ("随机MAC地址", which the history stores as it is) in the
+// language of the interface.
+QString ShownMaker(const QString& maker);
+
 }  // namespace vx::hostpatrol

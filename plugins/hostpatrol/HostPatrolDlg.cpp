@@ -5,14 +5,14 @@
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
-#include <QMenu>
-#include <QShortcut>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QTreeWidget>
 
 #include "contract/TaskContract.h"
@@ -25,6 +25,7 @@
 #include "platform/WholeFile.h"
 #include "plugins/common/ListExport.h"
 #include "plugins/common/SortListCtrl.h"
+#include "plugins/common/TextRoom.h"
 #include "plugins/hostpatrol/HostHistory.h"
 #include "plugins/hostpatrol/HostIdentity.h"
 #include "plugins/hostpatrol/HostPatrolTool.h"
@@ -39,8 +40,8 @@ constexpr int kImageRole = Qt::UserRole + 0x7E0;
 
 using platform::Numbered;
 
-const QString kStart = QStringLiteral("开始");
-const QString kStop = QStringLiteral("停止");
+// The widest the count line gets: every address of the /24 online.
+constexpr int kMostHosts = 254;
 
 }  // namespace
 
@@ -49,25 +50,33 @@ int& PatrolTickCounter() {
     return ticks;
 }
 
+QString CHostPatrolDlg::StartText() { return tr("开始"); }
+QString CHostPatrolDlg::StopText() { return tr("停止"); }
+
+QString CHostPatrolDlg::CountText(int online, int most) {
+    return tr("在线主机数=%1,最大时=%2").arg(online).arg(most);
+}
+
 CHostPatrolDlg::CHostPatrolDlg(CHostPatrolTool* tool, QWidget* parent)
     : QWidget(parent), m_tool(tool), m_engine(tool->Engine()), m_identity(tool->Identity()) {
     setFont(QFont(QStringLiteral("宋体"), 9));
     m_list = Numbered(new CSortListCtrl(this), kIdList);
-    m_intervalLabel = Numbered(new QLabel(QStringLiteral("巡测间隔(秒)"), this), kIdIntervalLabel);
+    m_intervalLabel = Numbered(new QLabel(tr("巡测间隔(秒)"), this), kIdIntervalLabel);
     m_intervalEdit = Numbered(new QLineEdit(QString::number(m_interval), this), kIdInterval);
     // The edit box and the list have no text of their own for a screen reader.
     m_intervalLabel->setBuddy(m_intervalEdit);
     m_intervalEdit->setAccessibleName(m_intervalLabel->text());
     m_intervalEdit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
-    m_shareBox = Numbered(new QCheckBox(QStringLiteral("巡测共享资源"), this), kIdShareOption);
-    m_countLine = Numbered(new QLabel(QStringLiteral("在线主机数=0,最大时=0"), this), kIdCountLine);
-    m_helpButton = Numbered(new QPushButton(QStringLiteral("使用说明"), this), kIdHelp);
-    m_startButton = Numbered(new QPushButton(kStart, this), kIdStartStop);
+    m_shareBox = Numbered(new QCheckBox(tr("巡测共享资源"), this), kIdShareOption);
+    m_countLine = Numbered(new QLabel(CountText(0, 0), this), kIdCountLine);
+    m_helpButton = Numbered(new QPushButton(tr("使用说明"), this), kIdHelp);
+    m_startButton = Numbered(new QPushButton(StartText(), this), kIdStartStop);
 
-    m_list->setAccessibleName(QStringLiteral("主机巡测"));
-    m_list->SetColumns(QStringLiteral(
-        "IP地址,120;MAC地址,120;最近扫描时间,120;共享资源,200;主机名,120;厂商,150;"));
+    m_list->setAccessibleName(tr("主机巡测"));
+    //: Column titles with their widths in pixels; widen a column whose title needs more.
+    m_list->SetColumns(
+        tr("IP地址,120;MAC地址,120;最近扫描时间,120;共享资源,200;主机名,120;厂商,150;"));
     m_list->setRootIsDecorated(false);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->SetGridLines(true);
@@ -150,8 +159,7 @@ bool CHostPatrolDlg::UpdateData() {
         // and a host that destroys the page under it may have done so.
         QPointer<CHostPatrolDlg> self(this);
         m_exchangeBoxOpen = true;
-        const bool answered =
-            vx::platform::ShowMessageBox(QStringLiteral("请输入一个整数。"), this);
+        const bool answered = vx::platform::ShowMessageBox(tr("请输入一个整数。"), this);
         if (!self) return false;
         m_exchangeBoxOpen = false;
         if (!answered) {
@@ -220,7 +228,7 @@ void CHostPatrolDlg::ApplyScanResult(const HostScanResult& result) {
             return;
         }
         if (wasDown) return;
-        Output()->ShowMsg(address + QStringLiteral("下线了"));
+        Output()->ShowMsg(tr("%1下线了").arg(address));
         m_offline.append(address);
         entry->knownShares.clear();
         m_list->SetCellText(row, 3, JoinShares(result.shares));
@@ -229,7 +237,7 @@ void CHostPatrolDlg::ApplyScanResult(const HostScanResult& result) {
     }
 
     if (wasDown) {
-        Output()->ShowMsg(address + QStringLiteral("上线了"));
+        Output()->ShowMsg(tr("%1上线了").arg(address));
         m_offline.removeOne(address);
     }
     if (m_list->CellText(row, kColMac) != result.mac) {
@@ -247,12 +255,13 @@ void CHostPatrolDlg::ApplyScanResult(const HostScanResult& result) {
     for (const QString& share : result.shares) {
         if (entry->knownShares.contains(share)) continue;
         entry->knownShares.append(share);
-        Output()->ShowMsg(address + QStringLiteral("共享了--") + share);
+        Output()->ShowMsg(tr("%1共享了--%2").arg(address, share));
     }
 }
 
-void CHostPatrolDlg::OnIdentified(const QString& address, const QString& mac,
-                                  const QString& name, const QString& maker) {
+void CHostPatrolDlg::OnIdentified(const QString& address, const QString& mac, const QString& name,
+                                  const QString& storedMaker) {
+    const QString maker = ShownMaker(storedMaker);
     const int row = FindRow(address);
     if (row < 0 || m_list->CellText(row, kColMac) != mac) return;
     if (m_list->CellText(row, kColName) == name && m_list->CellText(row, kColMaker) == maker)
@@ -268,8 +277,7 @@ void CHostPatrolDlg::UpdateRowDetails(int row) {
     QStringList lines;
     for (int column : {kColAddress, kColMac, kColName, kColMaker, kColTime, kColShares}) {
         const QString text = m_list->CellText(row, column);
-        if (!text.isEmpty())
-            lines << m_list->headerItem()->text(column) + QStringLiteral("：") + text;
+        if (!text.isEmpty()) lines << tr("%1：%2").arg(m_list->headerItem()->text(column), text);
     }
     const QString tip = lines.join(u'\n');
     for (int column = 0; column < m_list->ColumnCount(); ++column) item->setToolTip(column, tip);
@@ -285,17 +293,16 @@ bool CHostPatrolDlg::ExportTo(const QString& path) {
     QString error;
     if (platform::WriteWholeFile(path, common::ToCsv(common::TableOf(*m_list, false)), &error))
         return true;
-    platform::ShowMessageBox(QStringLiteral("导出列表失败：%1\r\n%2")
-                                 .arg(QDir::toNativeSeparators(path), error),
-                             this);
+    platform::ShowMessageBox(
+        tr("导出列表失败：%1\r\n%2").arg(QDir::toNativeSeparators(path), error), this);
     return false;
 }
 
 void CHostPatrolDlg::OnExport() {
     QPointer<CHostPatrolDlg> self(this);
-    const QString path = platform::ChooseSaveFile(
-        this, QStringLiteral("导出列表"), QDir::home().filePath(QStringLiteral("主机巡测.csv")),
-        QStringLiteral("CSV (*.csv)"));
+    const QString path =
+        platform::ChooseSaveFile(this, tr("导出列表"), QDir::home().filePath(tr("主机巡测.csv")),
+                                 QStringLiteral("CSV (*.csv)"));
     if (!self || path.isEmpty()) return;
     ExportTo(path);
 }
@@ -305,9 +312,9 @@ void CHostPatrolDlg::ShowListMenu(const QPoint& globalPos) {
         // Made once and opened without a loop of its own, so an exit while
         // it shows finds nothing waiting on it.
         m_listMenu = new QMenu(this);
-        m_copyAction = m_listMenu->addAction(QStringLiteral("复制"));
+        m_copyAction = m_listMenu->addAction(tr("复制"));
         connect(m_copyAction, &QAction::triggered, this, &CHostPatrolDlg::CopySelection);
-        m_exportAction = m_listMenu->addAction(QStringLiteral("导出列表..."));
+        m_exportAction = m_listMenu->addAction(tr("导出列表..."));
         // Queued: the save dialog runs after the menu has gone.
         connect(m_exportAction, &QAction::triggered, this, &CHostPatrolDlg::OnExport,
                 Qt::QueuedConnection);
@@ -318,7 +325,7 @@ void CHostPatrolDlg::ShowListMenu(const QPoint& globalPos) {
 }
 
 void CHostPatrolDlg::OnStartStop() {
-    if (m_startButton->text() == kStart) {
+    if (m_startButton->text() == StartText()) {
         // The makers are wanted from the first answer on: the registry is
         // read while the sweep runs.
         m_identity->LoadRegistry();
@@ -326,11 +333,11 @@ void CHostPatrolDlg::OnStartStop() {
         StartSweep(false);
         if (!self || m_closing) return;
         m_timer.start();
-        m_startButton->setText(kStop);
+        m_startButton->setText(StopText());
         m_shareBox->setEnabled(false);
     } else {
         m_timer.stop();
-        m_startButton->setText(kStart);
+        m_startButton->setText(StartText());
         m_shareBox->setEnabled(true);
     }
 }
@@ -340,16 +347,15 @@ void CHostPatrolDlg::OnTimer() {
     for (int row = 0; row < m_list->RowCount(); ++row)
         if (RowImage(row) == kImageOnline) ++online;
     if (online > m_maxOnline) m_maxOnline = online;
-    m_countLine->setText(QStringLiteral("在线主机数=%1,最大时=%2").arg(online).arg(m_maxOnline));
+    m_countLine->setText(CountText(online, m_maxOnline));
     StartSweep(true);
 }
 
 void CHostPatrolDlg::OnHelp() {
-    vx::platform::ShowMessageBox(
-        QStringLiteral("本功主要实现在本地连接网段内定时扫描计算机和共享资源，\r\n"
-                       "如果有计算机开机、关机或共享文件夹时，将实时通知。\r\n"
-                       "注意：如果扫描一次的时间很长时，建议关闭巡测共享资源。"),
-        this);
+    vx::platform::ShowMessageBox(tr("本功主要实现在本地连接网段内定时扫描计算机和共享资源，\r\n"
+                                    "如果有计算机开机、关机或共享文件夹时，将实时通知。\r\n"
+                                    "注意：如果扫描一次的时间很长时，建议关闭巡测共享资源。"),
+                                 this);
 }
 
 void CHostPatrolDlg::OnOpenShares() {
@@ -367,12 +373,14 @@ void CHostPatrolDlg::resizeEvent(QResizeEvent* event) {
     const int w = event->size().width();
     const int h = event->size().height();
     m_list->setGeometry(0, 0, w, h - 25);
-    m_intervalLabel->setGeometry(2, h - 18, 75, 21);
-    m_intervalEdit->setGeometry(80, h - 23, 50, 21);
-    m_shareBox->setGeometry(133, h - 23, 90, 21);
-    m_countLine->setGeometry(225, h - 18, 160, 21);
-    m_helpButton->setGeometry(w - 154, h - 23, 75, 21);
-    m_startButton->setGeometry(w - 77, h - 23, 75, 21);
+    common::CTextRow left;
+    left.Place(m_intervalLabel, {2, h - 18, 75, 21});
+    left.Place(m_intervalEdit, {80, h - 23, 50, 21});
+    left.Place(m_shareBox, {133, h - 23, 90, 21});
+    left.Place(m_countLine, {225, h - 18, 160, 21}, {CountText(kMostHosts, kMostHosts)});
+    common::CTextRow right(common::CTextRow::kRight);
+    right.Place(m_startButton, {w - 77, h - 23, 75, 21}, {StartText(), StopText()});
+    right.Place(m_helpButton, {w - 154, h - 23, 75, 21});
 }
 
 }  // namespace vx::hostpatrol

@@ -89,6 +89,11 @@ public:
     // The list's context menu at `globalPos` (built fresh, run, deleted).
     void ShowListMenu(const QPoint& globalPos);
 
+    // The button's two texts and the count line, as shown.
+    static QString StartText();
+    static QString StopText();
+    static QString CountText(int online, int most);
+
     int Interval() const { return m_interval; }
     bool ShareOption() const { return m_shareOption != 0; }
     const QStringList& OfflineList() const { return m_offline; }

@@ -7,6 +7,13 @@
 #include "plugins/hostpatrol/PatrolEngine.h"
 
 namespace vx::hostpatrol {
+namespace {
+
+// The name is a key and stays as it is; the host shows this part translated
+// (see plugins/common/PluginEntry.h).
+[[maybe_unused]] constexpr const char* kShownName = QT_TRANSLATE_NOOP("ToolName", "主机巡测");
+
+}  // namespace
 
 CHostPatrolTool::CHostPatrolTool(ToolHostContext* context)
     : CHostPatrolTool(context, nullptr, {}, std::make_shared<CNetworkNamer>(),

@@ -1,5 +1,6 @@
 #include "plugins/hostpatrol/HostProbe.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 
 #include "platform/ArpSweep.h"
@@ -49,8 +50,9 @@ QString CNetworkProbe::RouteNotice() {
     if (vx::platform::ActiveRoute() != vx::platform::ResolveMode::NeighbourTable) return {};
     const QString prefix = GetLocalSubnetPrefix();
     const int lateS = (vx::platform::NeighbourExtraDelayMs(prefix + QStringLiteral(".1")) + 999) / 1000;
-    return QStringLiteral("主机巡测没有原始 ARP 可用, 改读内核邻居表: 主机下线最多晚 %1 秒才会报告。"
-                          "启用精确模式: %2")
+    return QCoreApplication::translate("CNetworkProbe",
+                                       "主机巡测没有原始 ARP 可用, 改读内核邻居表: "
+                                       "主机下线最多晚 %1 秒才会报告。启用精确模式: %2")
         .arg(lateS)
         .arg(vx::platform::ExactModeCommand());
 }

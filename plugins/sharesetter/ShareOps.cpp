@@ -1,5 +1,7 @@
 #include "plugins/sharesetter/ShareOps.h"
 
+#include <QCoreApplication>
+
 #include "contract/ToolContract.h"
 #include "platform/Gbk.h"
 #include "platform/UserShares.h"
@@ -13,21 +15,22 @@ QString ShareNameFromPath(const QString& path) {
     while (trimmed.size() > 1 && trimmed.endsWith(u'/')) trimmed.chop(1);
     const QString name = trimmed.mid(trimmed.lastIndexOf(u'/') + 1);
     if (!name.isEmpty()) return name;
+    // A share name: stored and seen by peers, so never translated.
     return path.left(1) + QStringLiteral("盘");
 }
 
 QString ShareFailureReason(int code) {
     switch (code) {
         case code::kAccessDenied:
-            return QStringLiteral("用户不能访问指定的请求信息");
+            return QCoreApplication::translate("ShareOps", "用户不能访问指定的请求信息");
         case code::kNoFolder:
-            return QStringLiteral("指定的文件夹不存在");
+            return QCoreApplication::translate("ShareOps", "指定的文件夹不存在");
         case code::kRedirected:
-            return QStringLiteral("指定的文件夹已经被共享");
+            return QCoreApplication::translate("ShareOps", "指定的文件夹已经被共享");
         case code::kDuplicate:
-            return QStringLiteral("共享名已经存在");
+            return QCoreApplication::translate("ShareOps", "共享名已经存在");
         default:
-            return QStringLiteral("错误码%1").arg(code);
+            return QCoreApplication::translate("ShareOps", "错误码%1").arg(code);
     }
 }
 
@@ -50,13 +53,15 @@ bool AddShare(vx::platform::IUserShares& shares, CHostOutput* output, const QStr
         HasGbkForm(path) && HasGbkForm(name)
             ? shares.Add(name, path)
             : vx::platform::ShareOutcome{
-                  kNoGbkForm, QStringLiteral("文件夹路径或共享名含有无法用 GBK 保存的字符")};
+                  kNoGbkForm, QCoreApplication::translate(
+                                  "ShareOps", "文件夹路径或共享名含有无法用 GBK 保存的字符")};
     if (outcome.Ok()) {
-        output->OutputMsg(QStringLiteral("共享文件夹%1成功,共享名为%2").arg(path, name));
+        output->OutputMsg(
+            QCoreApplication::translate("ShareOps", "共享文件夹%1成功,共享名为%2").arg(path, name));
         return true;
     }
-    output->OutputMsg(QStringLiteral("共享文件夹失败(") + ShareFailureReason(outcome.code) +
-                      QStringLiteral(")"));
+    output->OutputMsg(QCoreApplication::translate("ShareOps", "共享文件夹失败(%1)")
+                          .arg(ShareFailureReason(outcome.code)));
     if (!outcome.advice.isEmpty()) output->OutputMsg(outcome.advice);
     return false;
 }

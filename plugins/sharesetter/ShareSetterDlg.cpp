@@ -19,6 +19,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Modal.h"
 #include "plugins/common/SortListCtrl.h"
+#include "plugins/common/TextRoom.h"
 #include "plugins/common/ToolSettings.h"
 #include "plugins/sharesetter/ShareOps.h"
 #include "plugins/sharesetter/ShareSetterTool.h"
@@ -29,14 +30,20 @@ namespace {
 using platform::Numbered;
 
 struct Duration {
-    const char16_t* text;
+    const char* text;  // translated where shown
     int seconds;
 };
 constexpr Duration kDurations[] = {
-    {u"无限制", -1}, {u"30分钟", 1800}, {u"2小时", 7200}, {u"6小时", 21600}, {u"24小时", 86400},
+    {QT_TRANSLATE_NOOP("vx::sharesetter::CShareSetterDlg", "无限制"), -1},
+    {QT_TRANSLATE_NOOP("vx::sharesetter::CShareSetterDlg", "30分钟"), 1800},
+    {QT_TRANSLATE_NOOP("vx::sharesetter::CShareSetterDlg", "2小时"), 7200},
+    {QT_TRANSLATE_NOOP("vx::sharesetter::CShareSetterDlg", "6小时"), 21600},
+    {QT_TRANSLATE_NOOP("vx::sharesetter::CShareSetterDlg", "24小时"), 86400},
 };
 
-const QString kUnknownPath = QStringLiteral("未知");
+// The folder of a share taken over from the machine. Stored as it is with
+// the share's name; translated only where shown.
+const char* const kUnknownPath = QT_TRANSLATE_NOOP("vx::sharesetter::CShareSetterDlg", "未知");
 const QString kCountKey = QStringLiteral("共享资源数");
 QString ShareKey(int i) { return QStringLiteral("共享资源%1").arg(i); }
 
@@ -48,29 +55,30 @@ CShareSetterDlg::CShareSetterDlg(CShareSetterTool* tool, QWidget* parent)
     setProperty("vxId", 1000);
     setFont(QFont(QStringLiteral("宋体"), 9));
     m_list = Numbered(new CSortListCtrl(this), kIdList);
-    m_folderLabel = Numbered(new QLabel(QStringLiteral("共享目录"), this), kIdFolderLabel);
+    m_folderLabel = Numbered(new QLabel(tr("共享目录"), this), kIdFolderLabel);
     m_folderEdit = Numbered(new QLineEdit(this), kIdFolder);
     m_browseButton = Numbered(new QPushButton(QStringLiteral("..."), this), kIdBrowse);
-    m_durationLabel = Numbered(new QLabel(QStringLiteral("共享时间"), this), kIdDurationLabel);
+    m_durationLabel = Numbered(new QLabel(tr("共享时间"), this), kIdDurationLabel);
     m_durationBox = Numbered(new QComboBox(this), kIdDuration);
-    m_addButton = Numbered(new QPushButton(QStringLiteral("添加共享"), this), kIdAdd);
-    m_helpButton = Numbered(new QPushButton(QStringLiteral("使用说明"), this), kIdHelp);
+    m_addButton = Numbered(new QPushButton(tr("添加共享"), this), kIdAdd);
+    m_helpButton = Numbered(new QPushButton(tr("使用说明"), this), kIdHelp);
     // Controls without text of their own, for a screen reader.
     m_folderLabel->setBuddy(m_folderEdit);
     m_folderEdit->setAccessibleName(m_folderLabel->text());
     m_durationLabel->setBuddy(m_durationBox);
     m_durationBox->setAccessibleName(m_durationLabel->text());
-    m_browseButton->setAccessibleName(QStringLiteral("请选择文件夹"));
-    m_list->setAccessibleName(QStringLiteral("设置共享资源"));
+    m_browseButton->setAccessibleName(tr("请选择文件夹"));
+    m_list->setAccessibleName(tr("设置共享资源"));
 
-    m_list->SetColumns(QStringLiteral("共享名称,150;文件夹路径,150;共享时间,120"));
+    //: Column titles with their widths in pixels; widen a column whose title needs more.
+    m_list->SetColumns(tr("共享名称,150;文件夹路径,150;共享时间,120"));
     m_list->setRootIsDecorated(false);
     m_list->SetGridLines(true);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setIconSize(QSize(16, 16));
     m_list->SetImageList({QIcon(QStringLiteral(":/sharesetter/tool.svg"))});
-    for (const Duration& d : kDurations) m_durationBox->addItem(QString::fromUtf16(d.text));
+    for (const Duration& d : kDurations) m_durationBox->addItem(tr(d.text));
     m_durationBox->setCurrentIndex(0);
 
     // Named apart from button 1002, which shares the menu's number.
@@ -81,11 +89,11 @@ CShareSetterDlg::CShareSetterDlg(CShareSetterTool* tool, QWidget* parent)
         QAction* action = Numbered(m_menu->addAction(text), id);
         connect(action, &QAction::triggered, this, slot);
     };
-    addItem(kIdDeleteShare, QStringLiteral("删除共享"), &CShareSetterDlg::OnDeleteShare);
+    addItem(kIdDeleteShare, tr("删除共享"), &CShareSetterDlg::OnDeleteShare);
     m_menu->addSeparator();
-    addItem(kIdOpenFolder, QStringLiteral("打开共享目录"), &CShareSetterDlg::OnOpenFolder);
-    addItem(kIdMachineShares, QStringLiteral("本机所有共享"), &CShareSetterDlg::OnMachineShares);
-    addItem(kIdUnlimited, QStringLiteral("修改为无限制"), &CShareSetterDlg::OnUnlimited);
+    addItem(kIdOpenFolder, tr("打开共享目录"), &CShareSetterDlg::OnOpenFolder);
+    addItem(kIdMachineShares, tr("本机所有共享"), &CShareSetterDlg::OnMachineShares);
+    addItem(kIdUnlimited, tr("修改为无限制"), &CShareSetterDlg::OnUnlimited);
     // Only a click on the list opens the menu, also when no row is selected.
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -120,16 +128,18 @@ ShareEntry* CShareSetterDlg::Entry(int row) const {
 }
 
 QString CShareSetterDlg::FormatDuration(int seconds) {
-    if (seconds < 0) return QStringLiteral("无限制");
+    if (seconds < 0) return tr(kDurations[0].text);
     QString text;
-    if (seconds >= 3600) text += QStringLiteral("%1小时").arg(seconds / 3600);
-    if (seconds >= 60) text += QStringLiteral("%1分").arg(seconds % 3600 / 60);
-    return text + QStringLiteral("%1秒").arg(seconds % 60);
+    if (seconds >= 3600) text += tr("%1小时").arg(seconds / 3600);
+    if (seconds >= 60) text += tr("%1分").arg(seconds % 3600 / 60);
+    return text + tr("%1秒").arg(seconds % 60);
 }
 
 int CShareSetterDlg::AppendRow(ShareEntry* entry) {
-    const int row = m_list->AddRow(
-        {entry->shareName, entry->folderPath, FormatDuration(entry->secondsLeft)}, 0);
+    const QString folder =
+        entry->folderPath == QString::fromUtf8(kUnknownPath) ? tr(kUnknownPath) : entry->folderPath;
+    const int row =
+        m_list->AddRow({entry->shareName, folder, FormatDuration(entry->secondsLeft)}, 0);
     if (row < 0 || !m_list->SetRowData(row, entry)) {
         m_list->DeleteRow(row);
         delete entry;
@@ -193,7 +203,7 @@ void CShareSetterDlg::OnAddShare() {
     const QString path = m_folderEdit->text();
     const QString name = ShareNameFromPath(path);
     if (!AddShare(*m_tool->Services().shares, Output(), path, name)) {
-        vx::platform::ShowMessageBox(QStringLiteral("添加共享失败"), this);
+        vx::platform::ShowMessageBox(tr("添加共享失败"), this);
         return;
     }
     const int index = std::clamp(m_durationBox->currentIndex(), 0, int(std::size(kDurations)) - 1);
@@ -205,8 +215,7 @@ void CShareSetterDlg::RemoveShareRow(int row) {
     if (!entry) return;
     const bool deleted = DeleteShare(*m_tool->Services().shares, entry->shareName);
     Output()->OutputMsg(
-        (deleted ? QStringLiteral("删除共享%1成功") : QStringLiteral("删除共享%1失败"))
-            .arg(entry->shareName));
+        (deleted ? tr("删除共享%1成功") : tr("删除共享%1失败")).arg(entry->shareName));
     m_list->SetRowData(row, nullptr);
     m_list->DeleteRow(row);
     delete entry;
@@ -250,22 +259,22 @@ void CShareSetterDlg::OnMachineShares() {
     const QStringList names = m_tool->Services().machineShares();
     for (const QString& name : names) {
         if (FindShareRow(name) >= 0) continue;
-        AppendRow(new ShareEntry{name, kUnknownPath, -1});
+        AppendRow(new ShareEntry{name, QString::fromUtf8(kUnknownPath), -1});
     }
     SaveShares();
 }
 
 void CShareSetterDlg::OnBrowse() {
     QPointer<CShareSetterDlg> self(this);
-    const QString folder = vx::platform::ChooseFolder(this, QStringLiteral("请选择文件夹"));
+    const QString folder = vx::platform::ChooseFolder(this, tr("请选择文件夹"));
     if (!self || folder.isEmpty()) return;
     m_folderEdit->setText(folder);
 }
 
 void CShareSetterDlg::OnHelp() {
     vx::platform::ShowMessageBox(
-        QStringLiteral("在程序退出时，所有共享资源的共享时间都将被设置为\"无限制\",\r\n"
-                       "在共享资源列表内右击，选择删除共享,可以取消指定的共享。"),
+        tr("在程序退出时，所有共享资源的共享时间都将被设置为\"无限制\",\r\n"
+           "在共享资源列表内右击，选择删除共享,可以取消指定的共享。"),
         this);
 }
 
@@ -274,13 +283,14 @@ void CShareSetterDlg::resizeEvent(QResizeEvent* event) {
     const int cx = event->size().width();
     const int cy = event->size().height();
     m_list->setGeometry(0, 0, cx, cy - 25);
-    m_folderLabel->setGeometry(2, cy - 17, 50, 15);
-    m_folderEdit->setGeometry(55, cy - 23, 160, 21);
-    m_browseButton->setGeometry(215, cy - 23, 35, 21);
-    m_durationLabel->setGeometry(255, cy - 17, 50, 15);
-    m_durationBox->setGeometry(308, cy - 23, 90, 21);
-    m_addButton->setGeometry(410, cy - 23, 75, 21);
-    m_helpButton->setGeometry(488, cy - 23, 75, 21);
+    vx::common::CTextRow row;
+    row.Place(m_folderLabel, {2, cy - 17, 50, 15});
+    row.Place(m_folderEdit, {55, cy - 23, 160, 21});
+    row.Place(m_browseButton, {215, cy - 23, 35, 21});
+    row.Place(m_durationLabel, {255, cy - 17, 50, 15});
+    row.Place(m_durationBox, {308, cy - 23, 90, 21});
+    row.Place(m_addButton, {410, cy - 23, 75, 21});
+    row.Place(m_helpButton, {488, cy - 23, 75, 21});
 }
 
 }  // namespace vx::sharesetter

@@ -6,6 +6,13 @@
 #include "plugins/sharesetter/ShareSetterDlg.h"
 
 namespace vx::sharesetter {
+namespace {
+
+// The name is a key and stays as it is; the host shows this part translated
+// (see plugins/common/PluginEntry.h).
+[[maybe_unused]] constexpr const char* kShownName = QT_TRANSLATE_NOOP("ToolName", "设置共享资源");
+
+}  // namespace
 
 CShareSetterTool::CShareSetterTool(ToolHostContext* context)
     : CShareSetterTool(context, {std::make_shared<vx::platform::NetUserShares>(), [] {
