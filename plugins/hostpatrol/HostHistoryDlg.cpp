@@ -129,10 +129,10 @@ void CHostHistoryDlg::OnSelection() {
     const QModelIndexList selected = m_devices->selectionModel()->selectedRows();
     if (selected.isEmpty()) return;
     m_selectedMac = m_model->Device(selected.first().row()).mac;
-    m_history->LoadEvents(m_selectedMac, this, [this](std::vector<EventRecord> events) {
+    m_history->LoadEvents(m_selectedMac, this, [this, mac = m_selectedMac](
+                                                   std::vector<EventRecord> events) {
         // An answer for a device no longer selected, or no longer listed.
-        if (m_model->RowOf(m_selectedMac) < 0) return;
-        if (events.empty() ? false : events.front().mac != m_selectedMac) return;
+        if (mac != m_selectedMac || m_model->RowOf(mac) < 0) return;
         m_events->clear();
         for (const EventRecord& e : events) {
             m_events->AddRow({HistoryTimeText(e.time), EventKindText(e.kind), e.address, e.detail},
