@@ -3,7 +3,7 @@
 //   vx_bench_sweep [--threads 1,8,32,256] [--modes raw,helper,neigh] [--deadline ms]
 //                  [--runs n] [--engines page[,pool,tasks]] [--peers yes|no]
 //                  [--shares yes|no] [--vanish yes|no] [--interval s] [--patrol minutes]
-//                  [--names yes|no]
+//                  [--names yes|no] [--history yes|no]
 // Routes: raw (the process's own socket, root), helper (vx-arp), neigh (the
 // kernel's neighbour table). Run as nobody (VX_LAB_USER=nobody, run.sh does)
 // for the unprivileged routes.
@@ -22,6 +22,8 @@
 //        "下线了", and the sweeps it took.
 // names: who the hosts are (IdentityBench.h): registry, names, makers,
 //        sweep time with names on and off.
+// history: page sweeps at the default limit with the host history recording
+//        them and without, in turns: the UI timer's lateness of each.
 // patrol: a patrol of that many minutes, every live host staying live: any
 //        "下线了" is a false report.
 #include <QApplication>
@@ -33,6 +35,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -53,6 +56,7 @@
 #include "host/tasks/TaskManager.h"
 #include "plugins/common/EnumHostShares.h"
 #include "plugins/common/SortListCtrl.h"
+#include "plugins/hostpatrol/HostHistory.h"
 #include "plugins/hostpatrol/HostPatrolDlg.h"
 #include "plugins/hostpatrol/HostPatrolTool.h"
 #include "plugins/hostpatrol/HostProbeTask.h"
@@ -188,14 +192,16 @@ public:
 // address and applies every result on the UI thread, sweep after sweep.
 class BenchPatrol {
 public:
-    BenchPatrol(ResolveMode mode, int threads, int deadlineMs) : m_manager(nullptr) {
+    BenchPatrol(ResolveMode mode, int threads, int deadlineMs,
+                std::shared_ptr<hp::CHostHistory> history = nullptr)
+        : m_manager(nullptr) {
         m_output.clock.start();
         m_manager.SetMaxThreads(threads);
         m_manager.StartScheduler();
         m_context = {&m_host, &m_manager, &m_output, nullptr};
         m_tool = std::make_unique<hp::CHostPatrolTool>(
             &m_context, std::make_shared<BenchProbe>(mode, deadlineMs),
-            [] { return Lab().Value("VXLAB_SUBNET"); });
+            [] { return Lab().Value("VXLAB_SUBNET"); }, nullptr, std::move(history));
     }
     ~BenchPatrol() {
         m_manager.CancelAllTasks();
@@ -206,7 +212,8 @@ public:
 
     // One sweep from the start button's path, with the UI thread's
     // event-loop latency (lateness of a 10 ms timer) measured meanwhile.
-    Outcome Sweep(bool shares) {
+    // `samples`, when given, also gets every lateness.
+    Outcome Sweep(bool shares, std::vector<double>* samples = nullptr) {
         Outcome out;
         Page()->findChild<QCheckBox*>("1001")->setChecked(shares);
         std::vector<double> late;
@@ -233,6 +240,7 @@ public:
         out.seconds = clock.nsecsElapsed() / 1e9;
         for (int row = 0; row < Page()->List()->RowCount(); ++row)
             if (Page()->RowImage(row) == 0) out.found.insert(Page()->List()->CellText(row, 0));
+        if (samples) samples->insert(samples->end(), late.begin(), late.end());
         std::sort(late.begin(), late.end());
         if (!late.empty()) {
             out.uiLateMaxMs = late.back();
@@ -514,6 +522,36 @@ int Bench(int argc, char** argv) {
     }
 #endif
 #ifdef VX_BENCH_TASKS
+    // The host history recording every sweep (a file of its own) against no
+    // history, sweeps taken in turns, the UI timer's lateness over all of them.
+    for (const QString& modeName : option("--history", "yes") == "yes" ? modes : QStringList{}) {
+        QTemporaryDir dir;
+        auto store = std::make_shared<hp::CHostHistory>(dir.path() + "/HostHistory.db");
+        BenchPatrol without(modeOf(modeName), defaultLimit, deadline);
+        BenchPatrol with(modeOf(modeName), defaultLimit, deadline, store);
+        std::vector<double> late[2];
+        double seconds[2] = {0, 0};
+        const int sweeps = 8;
+        for (int s = 0; s < sweeps; ++s) {
+            for (int on : {0, 1}) {
+                ForgetNeighbours();
+                const Outcome o = (on ? with : without).Sweep(false, &late[on]);
+                seconds[on] += o.seconds;
+                if (o.found.size() + 1 < live.size()) allFound = false;
+            }
+        }
+        store->WaitIdle();
+        for (int on : {0, 1}) {
+            std::vector<double>& v = late[on];
+            std::sort(v.begin(), v.end());
+            std::printf("history %-3s %-6s limit %d, %d sweeps: %.3f s each, UI late ms p50 / p99 / "
+                        "max %.1f / %.1f / %.1f (%zu ticks)\n",
+                        on ? "on" : "off", qPrintable(modeName), defaultLimit, sweeps,
+                        seconds[on] / sweeps, v[v.size() / 2],
+                        v[std::min(v.size() - 1, v.size() * 99 / 100)], v.back(), v.size());
+        }
+        std::fflush(stdout);
+    }
     if (option("--names", "yes") == "yes" && !vx::bench::RunIdentityBench(runs)) allFound = false;
 #endif
     std::printf("every live host found by every sweep of ours, none reported offline: %s\n",

@@ -1,5 +1,7 @@
 #include "plugins/common/ListExport.h"
 
+#include <QAbstractItemModel>
+
 #include "plugins/common/SortListCtrl.h"
 
 namespace vx::common {
@@ -12,6 +14,22 @@ ListTable TableOf(const CSortListCtrl& list, bool selectedOnly) {
         if (selectedOnly && !list.topLevelItem(r)->isSelected()) continue;
         QStringList cells;
         for (int c = 0; c < list.ColumnCount(); ++c) cells << list.CellText(r, c);
+        table.rows << cells;
+    }
+    return table;
+}
+
+ListTable TableOf(const QAbstractItemModel& model) {
+    ListTable table;
+    const int columns = model.columnCount();
+    for (int c = 0; c < columns; ++c)
+        table.titles << model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+    const int rows = model.rowCount();
+    table.rows.reserve(rows);
+    for (int r = 0; r < rows; ++r) {
+        QStringList cells;
+        cells.reserve(columns);
+        for (int c = 0; c < columns; ++c) cells << model.data(model.index(r, c)).toString();
         table.rows << cells;
     }
     return table;

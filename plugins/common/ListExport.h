@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class CSortListCtrl;
+class QAbstractItemModel;
 
 namespace vx::common {
 
@@ -21,6 +22,9 @@ struct ListTable {
 // The list's columns and its rows in the order shown; with `selectedOnly`
 // only the selected rows.
 ListTable TableOf(const CSortListCtrl& list, bool selectedOnly);
+// A list over a model: its horizontal header titles, then every row's
+// display texts in the model's order.
+ListTable TableOf(const QAbstractItemModel& model);
 
 // Titles line, then one line per row; cells joined by tabs, lines ended by
 // "\n". Tabs and line breaks inside a cell become spaces, so a pasted row

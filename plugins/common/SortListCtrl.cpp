@@ -99,18 +99,24 @@ CSortListCtrl::CSortListCtrl(QWidget* parent) : QTreeWidget(parent), m_header(ne
 
 CSortListCtrl::~CSortListCtrl() = default;
 
-bool CSortListCtrl::SetColumns(const QString& columns) {
+QList<QPair<QString, int>> CSortListCtrl::ParseColumns(const QString& columns) {
+    QList<QPair<QString, int>> parsed;
     qsizetype start = 0;
     for (;;) {
         const qsizetype comma = columns.indexOf(u',', start);
         if (comma < 0) {
-            return true;
+            return parsed;
         }
-        const QString caption = columns.mid(start, comma - start);
         const qsizetype semicolon = columns.indexOf(u';', comma + 1);
         const qsizetype end = semicolon < 0 ? columns.size() : semicolon;
-        const int width = std::max(0, Atoi(columns.mid(comma + 1, end - comma - 1)));
+        parsed.append({columns.mid(start, comma - start),
+                       std::max(0, Atoi(columns.mid(comma + 1, end - comma - 1)))});
+        start = semicolon < 0 ? columns.size() : semicolon + 1;
+    }
+}
 
+bool CSortListCtrl::SetColumns(const QString& columns) {
+    for (const auto& [caption, width] : ParseColumns(columns)) {
         // The count covers a column that failed too, so that it always
         // matches what rows are sized for; rows that exist already get an
         // empty text for the new column, as a row added now would.
@@ -126,9 +132,8 @@ bool CSortListCtrl::SetColumns(const QString& columns) {
         head->setText(index, caption);
         head->setTextAlignment(index, Qt::AlignLeft | Qt::AlignVCenter);
         m_header->resizeSection(index, width);
-
-        start = semicolon < 0 ? columns.size() : semicolon + 1;
     }
+    return true;
 }
 
 void CSortListCtrl::SetImageList(const QList<QIcon>& images) { m_images = images; }
@@ -142,18 +147,23 @@ void CSortListCtrl::SetGridLines(bool on) {
 void CSortListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const {
     QTreeWidget::drawRow(painter, option, index);
-    if (!m_gridLines) return;
-    const auto rgb =
-        static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this));
+    if (m_gridLines) DrawGrid(painter, option, m_header);
+}
+
+void CSortListCtrl::DrawGrid(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QHeaderView* header) {
+    const QWidget* view = header->parentWidget();
+    const auto rgb = static_cast<QRgb>(
+        view->style()->styleHint(QStyle::SH_Table_GridLineColor, &option, view));
     const QRect r = option.rect;
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing, false);
     painter->setPen(QPen(QColor::fromRgba(rgb), 0));
     painter->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
     // Each column's right edge, where a divider of the header sits above it.
-    for (int column = 0; column < m_header->count(); ++column) {
-        if (m_header->isSectionHidden(column)) continue;
-        const int x = m_header->sectionViewportPosition(column) + m_header->sectionSize(column) - 1;
+    for (int column = 0; column < header->count(); ++column) {
+        if (header->isSectionHidden(column)) continue;
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) - 1;
         painter->drawLine(x, r.top(), x, r.bottom());
     }
     painter->restore();

@@ -16,6 +16,7 @@
 
 #include <QIcon>
 #include <QList>
+#include <QPair>
 #include <QStringList>
 #include <QTreeWidget>
 
@@ -33,6 +34,8 @@ public:
     // that is missing or not a number is 0. Returns false when a column could
     // not be created (the ones before it stay).
     bool SetColumns(const QString& columns);
+    // The same string as (caption, width) pairs, for lists over a model.
+    static QList<QPair<QString, int>> ParseColumns(const QString& columns);
     int ColumnCount() const { return m_columnCount; }
 
     // Images for AddRow, by index. An index outside the list shows none.
@@ -76,6 +79,10 @@ public:
     // ascending order. The kind of comparison is chosen by `first` alone,
     // so Compare(a, b) and Compare(b, a) need not be opposites.
     static int Compare(const QString& first, const QString& second, bool ascending);
+    // The grid lines of one row, along the columns of `header` (whose
+    // parent is the list).
+    static void DrawGrid(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QHeaderView* header);
 
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,

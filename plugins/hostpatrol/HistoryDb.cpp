@@ -37,9 +37,15 @@ const char* const kMigrations[][6] = {
 };
 static_assert(std::size(kMigrations) == CHistoryDb::kSchemaVersion);
 
+// Qt keeps connection names in one table per process, while every loaded
+// copy of this code (the plug-in, a test or bench linking it as well) counts
+// on its own: the counter's address tells the copies apart. A name taken by
+// another copy would hand our connection to its thread and drop it on close.
 QString NextConnectionName() {
     static std::atomic<int> counter{0};
-    return QStringLiteral("vx-hosthistory-%1").arg(++counter);
+    return QStringLiteral("vx-hosthistory-%1-%2")
+        .arg(quintptr(&counter), 0, 16)
+        .arg(++counter);
 }
 
 bool ApplySteps(QSqlDatabase& db, int from, int to, QSqlError* error = nullptr) {

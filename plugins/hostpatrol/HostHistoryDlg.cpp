@@ -15,6 +15,8 @@
 #include "platform/WholeFile.h"
 #include "plugins/common/ListExport.h"
 #include "plugins/common/SortListCtrl.h"
+#include "plugins/common/SortListView.h"
+#include "plugins/hostpatrol/HistoryDeviceModel.h"
 #include "plugins/hostpatrol/HostHistory.h"
 #include "plugins/hostpatrol/HostIdentity.h"
 
@@ -45,22 +47,32 @@ CHostHistoryDlg::CHostHistoryDlg(CHostHistory* history, QWidget* parent)
     m_clear = new QPushButton(tr("清除历史"), this);
     m_clear->setObjectName(QStringLiteral("clear"));
 
-    m_devices = new CSortListCtrl(this);
+    // Ten thousand devices are too many for an item each: the list shows a
+    // model, and only the rows on screen are ever made into texts.
+    QStringList titles;
+    QList<int> widths;
+    //: Column titles with their widths in pixels; widen a column whose title needs more.
+    const QString columns =
+        tr("MAC地址,130;最近IP地址,110;主机名,120;厂商,150;首次发现,135;最近发现,135;上线次数,70;");
+    for (const auto& [title, width] : CSortListCtrl::ParseColumns(columns)) {
+        titles << title;
+        widths << width;
+    }
+    m_model = new CHistoryDeviceModel(titles, this);
+    m_devices = new CSortListView(this);
     m_devices->setObjectName(QStringLiteral("devices"));
     m_devices->setAccessibleName(tr("主机历史"));
-    //: Column titles with their widths in pixels; widen a column whose title needs more.
-    m_devices->SetColumns(tr(
-        "MAC地址,130;最近IP地址,110;主机名,120;厂商,150;首次发现,135;最近发现,135;上线次数,70;"));
+    m_devices->SetModel(m_model, widths);
     m_events = new CSortListCtrl(this);
     m_events->setObjectName(QStringLiteral("events"));
     m_events->setAccessibleName(tr("设备事件"));
     //: Column titles with their widths in pixels; widen a column whose title needs more.
     m_events->SetColumns(tr("时间,135;事件,80;IP地址,110;详情,200;"));
-    for (CSortListCtrl* list : {m_devices, m_events}) {
-        list->setRootIsDecorated(false);
-        list->setSelectionBehavior(QAbstractItemView::SelectRows);
-        list->SetGridLines(true);
-    }
+    m_devices->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_devices->SetGridLines(true);
+    m_events->setRootIsDecorated(false);
+    m_events->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_events->SetGridLines(true);
 
     auto* top = new QHBoxLayout;
     top->addWidget(label);
@@ -82,7 +94,8 @@ CHostHistoryDlg::CHostHistoryDlg(CHostHistory* history, QWidget* parent)
     connect(m_refresh, &QPushButton::clicked, this, &CHostHistoryDlg::Refresh);
     connect(m_export, &QPushButton::clicked, this, &CHostHistoryDlg::OnExport);
     connect(m_clear, &QPushButton::clicked, this, &CHostHistoryDlg::OnClear);
-    connect(m_devices, &QTreeWidget::itemSelectionChanged, this, &CHostHistoryDlg::OnSelection);
+    connect(m_devices->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CHostHistoryDlg::OnSelection);
 }
 
 CHostHistoryDlg::~CHostHistoryDlg() = default;
@@ -97,51 +110,33 @@ void CHostHistoryDlg::Refresh() {
 }
 
 void CHostHistoryDlg::ShowDevices(std::vector<DeviceRow> rows) {
-    m_rows = std::move(rows);
-    Fill();
+    m_model->SetDevices(std::move(rows));
+    Reselect();
     emit DevicesLoaded();
 }
 
-void CHostHistoryDlg::SetFilter(const QString&) { Fill(); }
+void CHostHistoryDlg::SetFilter(const QString& text) {
+    m_model->SetFilter(text.trimmed());
+    Reselect();
+}
 
-void CHostHistoryDlg::Fill() {
-    const QString filter = m_filter->text().trimmed();
-    auto matches = [&filter](const DeviceRow& d) {
-        return filter.isEmpty() || d.mac.contains(filter, Qt::CaseInsensitive) ||
-               d.lastAddress.contains(filter, Qt::CaseInsensitive) ||
-               d.name.contains(filter, Qt::CaseInsensitive) ||
-               ShownMaker(d.maker).contains(filter, Qt::CaseInsensitive);
-    };
-    const int sortColumn = m_devices->GetSortColumn();
-    const bool ascending = m_devices->IsSortAscending();
-    QList<QStringList> rows;
-    for (const DeviceRow& d : m_rows) {
-        if (!matches(d)) continue;
-        rows.append({d.mac, d.lastAddress, d.name, ShownMaker(d.maker),
-                     HistoryTimeText(d.firstSeen), HistoryTimeText(d.lastSeen),
-                     QString::number(d.timesOnline)});
+void CHostHistoryDlg::Reselect() {
+    const int row = m_selectedMac.isEmpty() ? -1 : m_model->RowOf(m_selectedMac);
+    if (row < 0) {
+        m_events->clear();
+        return;
     }
-    m_devices->setUpdatesEnabled(false);
-    m_devices->clear();
-    m_devices->AddRows(rows, -1);
-    if (sortColumn >= 0) m_devices->SortColumn(sortColumn, ascending);
-    m_devices->setUpdatesEnabled(true);
-    // The selection went with the rows; find the device again.
-    for (int row = 0; row < m_devices->RowCount(); ++row) {
-        if (m_devices->CellText(row, 0) == m_selectedMac) {
-            m_devices->setCurrentItem(m_devices->topLevelItem(row));
-            return;
-        }
-    }
-    m_events->clear();
+    m_devices->setCurrentIndex(m_model->index(row, 0));
 }
 
 void CHostHistoryDlg::OnSelection() {
-    const QList<QTreeWidgetItem*> selected = m_devices->selectedItems();
+    const QModelIndexList selected = m_devices->selectionModel()->selectedRows();
     if (selected.isEmpty()) return;
-    m_selectedMac = selected.first()->text(0);
-    m_history->LoadEvents(m_selectedMac, this, [this](std::vector<EventRecord> events) {
-        if (events.empty() ? false : events.front().mac != m_selectedMac) return;
+    m_selectedMac = m_model->Device(selected.first().row()).mac;
+    m_history->LoadEvents(m_selectedMac, this, [this, mac = m_selectedMac](
+                                                   std::vector<EventRecord> events) {
+        // An answer for a device no longer selected, or no longer listed.
+        if (mac != m_selectedMac || m_model->RowOf(mac) < 0) return;
         m_events->clear();
         for (const EventRecord& e : events) {
             m_events->AddRow({HistoryTimeText(e.time), EventKindText(e.kind), e.address, e.detail},
@@ -153,7 +148,7 @@ void CHostHistoryDlg::OnSelection() {
 
 bool CHostHistoryDlg::ExportTo(const QString& path) {
     QString error;
-    if (vx::platform::WriteWholeFile(path, vx::common::ToCsv(vx::common::TableOf(*m_devices, false)),
+    if (vx::platform::WriteWholeFile(path, vx::common::ToCsv(vx::common::TableOf(*m_model)),
                                      &error))
         return true;
     vx::platform::ShowMessageBox(tr("导出失败: %1").arg(error), this);

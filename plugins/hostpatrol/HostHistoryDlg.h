@@ -11,11 +11,13 @@
 #include "plugins/hostpatrol/HistoryDb.h"
 
 class CSortListCtrl;
+class CSortListView;
 class QLineEdit;
 class QPushButton;
 
 namespace vx::hostpatrol {
 
+class CHistoryDeviceModel;
 class CHostHistory;
 
 class CHostHistoryDlg final : public QWidget {
@@ -34,7 +36,8 @@ public:
     void OnExport();
     void OnClear();
 
-    CSortListCtrl* Devices() const { return m_devices; }
+    CSortListView* Devices() const { return m_devices; }
+    CHistoryDeviceModel* DeviceModel() const { return m_model; }
     CSortListCtrl* Events() const { return m_events; }
     QLineEdit* FilterBox() const { return m_filter; }
 
@@ -49,17 +52,18 @@ protected:
 
 private:
     void ShowDevices(std::vector<DeviceRow> rows);
-    void Fill();
+    // Selects the device selected before the list changed, if still shown.
+    void Reselect();
     void OnSelection();
 
     CHostHistory* m_history;  // not owned; outlives the page
     QLineEdit* m_filter;
-    CSortListCtrl* m_devices;
+    CHistoryDeviceModel* m_model;
+    CSortListView* m_devices;
     CSortListCtrl* m_events;
     QPushButton* m_refresh;
     QPushButton* m_export;
     QPushButton* m_clear;
-    std::vector<DeviceRow> m_rows;
     QString m_selectedMac;
 };
 

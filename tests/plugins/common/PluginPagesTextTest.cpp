@@ -18,6 +18,7 @@
 #include "platform/UserShares.h"
 #include "plugins/common/SortHeaderCtrl.h"
 #include "plugins/common/SortListCtrl.h"
+#include "plugins/common/SortListView.h"
 #include "plugins/common/ToolSettings.h"
 #include "plugins/hostpatrol/HistoryAlerts.h"
 #include "plugins/hostpatrol/HostHistory.h"
@@ -76,10 +77,9 @@ QStringList CutTexts(const QWidget* page) {
                                                            QStyle::SC_ComboBoxEditField, combo);
             for (int i = 0; i < combo->count(); ++i) check(combo->itemText(i), field.width());
         } else if (auto* header = qobject_cast<const CSortHeaderCtrl*>(w)) {
-            const auto* list = static_cast<const QTreeWidget*>(header->parentWidget());
             for (int c = 0; c < header->count(); ++c) {
                 const QRect section(0, 0, header->sectionSize(c), header->height());
-                check(list->headerItem()->text(c),
+                check(header->model()->headerData(c, Qt::Horizontal).toString(),
                       CSortHeaderCtrl::Geometry(section, false, true).label.width());
             }
         }
@@ -112,12 +112,13 @@ class PluginPagesTextTest : public QObject {
     QString Text(const QString& page, const QString& control) const {
         const QWidget* w = Page(page)->findChild<QWidget*>(control.section(u'/', 0, 0));
         const int column = control.section(u'/', 1).toInt();
-        if (auto* list = qobject_cast<const QTreeWidget*>(w))
-            return list->headerItem()->text(column);
+        if (auto* list = qobject_cast<const QTreeView*>(w))
+            return list->model()->headerData(column, Qt::Horizontal).toString();
         if (auto* combo = qobject_cast<const QComboBox*>(w)) return combo->itemText(column);
         if (auto* label = qobject_cast<const QLabel*>(w)) return label->text();
         if (auto* edit = qobject_cast<const QLineEdit*>(w)) return edit->placeholderText();
-        return w ? static_cast<const QAbstractButton*>(w)->text() : QString();
+        auto* button = qobject_cast<const QAbstractButton*>(w);
+        return button ? button->text() : QString();
     }
     // One sweep of the fake LAN through the patrol page, which feeds the history.
     void Sweep() {
@@ -176,9 +177,9 @@ private slots:
             Page(page)->show();
         }
         QSignalSpy events(m_historyTool->Page(), &CHostHistoryDlg::EventsLoaded);
-        QTRY_COMPARE(m_historyTool->Page()->Devices()->RowCount(), 3);
-        m_historyTool->Page()->Devices()->setCurrentItem(
-            m_historyTool->Page()->Devices()->topLevelItem(1));
+        const QAbstractItemModel* devices = m_historyTool->Page()->Devices()->model();
+        QTRY_COMPARE(devices->rowCount(), 3);
+        m_historyTool->Page()->Devices()->setCurrentIndex(devices->index(1, 0));
         QVERIFY(events.wait(5000));
     }
     void cleanupTestCase() {
@@ -268,7 +269,7 @@ private slots:
                  shown("主机巡测", "Host Patrol"));
         QCOMPARE(m_patrol->Page()->List()->CellText(0, kColMaker),
                  shown("随机MAC地址", "Random MAC address"));
-        QCOMPARE(m_historyTool->Page()->Devices()->CellText(0, 3),
+        QCOMPARE(m_historyTool->Page()->Devices()->model()->index(0, 3).data().toString(),
                  shown("随机MAC地址", "Random MAC address"));
         const CSortListCtrl* shares = m_share->Page()->List();
         QCOMPARE(shares->CellText(0, 1), shown("未知", "Unknown"));

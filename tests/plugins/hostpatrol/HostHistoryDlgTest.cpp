@@ -9,7 +9,10 @@
 
 #include "PatrolFakes.h"
 #include "platform/MessageBox.h"
+#include "plugins/common/ListExport.h"
 #include "plugins/common/SortListCtrl.h"
+#include "plugins/common/SortListView.h"
+#include "plugins/hostpatrol/HistoryDeviceModel.h"
 #include "plugins/hostpatrol/HostHistory.h"
 #include "plugins/hostpatrol/HostHistoryDlg.h"
 #include "plugins/hostpatrol/HostHistoryTool.h"
@@ -55,6 +58,19 @@ class HostHistoryDlgTest : public QObject {
         for (int r = 0; r < list->RowCount(); ++r) texts << list->CellText(r, column);
         return texts;
     }
+    // The device list as the view shows it (the model's texts).
+    QString Cell(int row, int column) const {
+        return Page()->Devices()->model()->index(row, column).data().toString();
+    }
+    int DeviceCount() const { return Page()->Devices()->model()->rowCount(); }
+    QStringList Devices(int column = 0) const {
+        QStringList texts;
+        for (int r = 0; r < DeviceCount(); ++r) texts << Cell(r, column);
+        return texts;
+    }
+    void SelectDevice(int row) {
+        Page()->Devices()->setCurrentIndex(Page()->Devices()->model()->index(row, 0));
+    }
     bool Reload() {
         QSignalSpy loaded(Page(), &CHostHistoryDlg::DevicesLoaded);
         Page()->Refresh();
@@ -99,7 +115,7 @@ private slots:
         m_host.pageParent.show();
         Page()->show();  // showing the page reads the devices
         QVERIFY(loaded.wait(5000));
-        QStringList macs = Column(Page()->Devices(), 0);
+        QStringList macs = Devices();
         macs.sort();
         QCOMPARE(macs, (QStringList{"AA", "BB", "CC", "DD", "EE"}));
 
@@ -110,26 +126,84 @@ private slots:
         for (const Case& c : {Case{"10.0.0.7", {"CC"}}, Case{"acme", {"CC"}}, Case{"PRINT", {"CC"}},
                               Case{"dd", {"DD"}}, Case{"nothing", {}}, Case{"", {"AA", "BB", "CC", "DD", "EE"}}}) {
             Page()->FilterBox()->setText(c.filter);
-            QStringList shown = Column(Page()->Devices(), 0);
+            QStringList shown = Devices();
             shown.sort();
             QCOMPARE(shown, c.macs);
         }
 
         Page()->FilterBox()->setText("CC");
-        QCOMPARE(Page()->Devices()->CellText(0, 2), "printer");
-        QCOMPARE(Page()->Devices()->CellText(0, 3), "Acme Corp");
-        QCOMPARE(Page()->Devices()->CellText(0, 6), "1");
+        QCOMPARE(Cell(0, 2), "printer");
+        QCOMPARE(Cell(0, 3), "Acme Corp");
+        QCOMPARE(Cell(0, 6), "1");
         QSignalSpy events(Page(), &CHostHistoryDlg::EventsLoaded);
-        Page()->Devices()->setCurrentItem(Page()->Devices()->topLevelItem(0));
+        SelectDevice(0);
         QVERIFY(events.wait(5000));
         QCOMPARE(Column(Page()->Events(), 1), QStringList{"新设备"});
 
         Page()->FilterBox()->setText("AA");
-        Page()->Devices()->setCurrentItem(Page()->Devices()->topLevelItem(0));
+        SelectDevice(0);
         QVERIFY(events.wait(5000));
         QCOMPARE(Column(Page()->Events(), 1), (QStringList{"地址冲突", "新设备"}));
         QCOMPARE(Column(Page()->Events(), 3), (QStringList{"EE", ""}));
+        // The selected device stays selected while it is listed; its events
+        // go when it is filtered out.
+        Page()->FilterBox()->setText("A");
+        QCOMPARE(Cell(Page()->Devices()->currentIndex().row(), 0), "AA");
+        QCOMPARE(Page()->Events()->RowCount(), 2);
+        Page()->FilterBox()->setText("nothing");
+        m_history->WaitIdle();
+        QCoreApplication::processEvents();  // the reload the first filter asked for
+        QCOMPARE(Page()->Events()->RowCount(), 0);
         Page()->FilterBox()->clear();
+    }
+
+    // The model alone: each column sorts by what it holds (times and counts
+    // as numbers, addresses by their numbers, texts by the locale), the
+    // filter keeps the order, the current device follows its row, the
+    // header tells the direction, export lists the rows as shown.
+    void deviceModelSortsAndFilters() {
+        CHistoryDeviceModel model({"M", "A", "N", "K", "F", "L", "T"});
+        model.SetDevices({{"0A", 300, 100, "10.0.0.10", "beta", "Zeta", 2},
+                          {"0B", 100, 300, "10.0.0.9", "Alpha", "", 10},
+                          {"0C", 200, 200, "10.0.0.100", "gamma", "Acme", 1}});
+        CSortListView view;
+        view.SetModel(&model, {});
+        view.setCurrentIndex(model.index(model.RowOf("0C"), 0));
+        auto macs = [&model] {
+            QStringList order;
+            for (int r = 0; r < model.rowCount(); ++r) order << model.Device(r).mac;
+            return order;
+        };
+        struct Case {
+            int column;
+            bool ascending;
+            QStringList macs;
+        };
+        using M = CHistoryDeviceModel;
+        for (const Case& c : {Case{M::Address, true, {"0B", "0A", "0C"}},
+                              Case{M::Address, false, {"0C", "0A", "0B"}},
+                              Case{M::TimesOnline, true, {"0C", "0A", "0B"}},
+                              Case{M::FirstSeen, false, {"0A", "0C", "0B"}},
+                              Case{M::LastSeen, true, {"0A", "0C", "0B"}},
+                              Case{M::Name, true, {"0B", "0A", "0C"}},
+                              Case{M::Maker, true, {"0B", "0C", "0A"}},
+                              Case{M::Mac, false, {"0C", "0B", "0A"}}}) {
+            QVERIFY(view.SortColumn(c.column, c.ascending));
+            QCOMPARE(macs(), c.macs);
+            QCOMPARE(model.Device(view.currentIndex().row()).mac, "0C");
+            QCOMPARE(model.headerData(c.column, Qt::Horizontal, Qt::AccessibleDescriptionRole),
+                     QVariant(c.ascending ? "升序" : "降序"));
+        }
+        QCOMPARE(model.headerData(M::Address, Qt::Horizontal, Qt::AccessibleDescriptionRole),
+                 QVariant());
+        model.SetFilter("0.0.1");
+        QCOMPARE(macs(), (QStringList{"0C", "0A"}));
+        QCOMPARE(model.data(model.index(1, M::TimesOnline), Qt::DisplayRole), QVariant("2"));
+        const vx::common::ListTable table = vx::common::TableOf(model);
+        QCOMPARE(table.titles, (QStringList{"M", "A", "N", "K", "F", "L", "T"}));
+        QCOMPARE(table.rows.size(), 2);
+        QCOMPARE(table.rows[1].mid(0, 4), (QStringList{"0A", "10.0.0.10", "beta", "Zeta"}));
+        QCOMPARE(table.rows[1][M::FirstSeen], HistoryTimeText(300));
     }
 
     void exportsTheListedDevices() {
@@ -161,20 +235,20 @@ private slots:
         });
         Page()->OnClear();
         QVERIFY(Reload());
-        QCOMPARE(Page()->Devices()->RowCount(), 5);
+        QCOMPARE(DeviceCount(), 5);
         answer = true;
         QSignalSpy loaded(Page(), &CHostHistoryDlg::DevicesLoaded);
         Page()->OnClear();
         QVERIFY(loaded.wait(5000));
         vx::platform::SetQuestionInterceptor({});
         QCOMPARE(asked.size(), 2);
-        QCOMPARE(Page()->Devices()->RowCount(), 0);
+        QCOMPARE(DeviceCount(), 0);
         QCOMPARE(Page()->Events()->RowCount(), 0);
         // A cleared history is a new one: its first sweep alerts nothing.
         Sweep({{5, "AA"}, {9, "FF"}});
         QVERIFY(m_output.shown.filter("发现新设备").isEmpty());
         QVERIFY(Reload());
-        QCOMPARE(Page()->Devices()->RowCount(), 2);
+        QCOMPARE(DeviceCount(), 2);
     }
 };
 

@@ -14,7 +14,7 @@
 #include "PatrolFakes.h"
 #include "host/tasks/TaskManager.h"
 #include "lab/LabSupport.h"
-#include "plugins/common/SortListCtrl.h"
+#include "plugins/common/SortListView.h"
 #include "plugins/hostpatrol/HostHistory.h"
 #include "plugins/hostpatrol/HostHistoryDlg.h"
 #include "plugins/hostpatrol/HostHistoryTool.h"
@@ -151,8 +151,9 @@ private slots:
         tool.Page()->Refresh();
         QVERIFY(loaded.wait(5000));
         QMap<QString, QString> addressOf;
-        for (int r = 0; r < tool.Page()->Devices()->RowCount(); ++r)
-            addressOf[tool.Page()->Devices()->CellText(r, 0)] = tool.Page()->Devices()->CellText(r, 1);
+        const QAbstractItemModel* devices = tool.Page()->Devices()->model();
+        for (int r = 0; r < devices->rowCount(); ++r)
+            addressOf[devices->index(r, 0).data().toString()] = devices->index(r, 1).data().toString();
         QCOMPARE(addressOf.value("02.76.78.07.01.14"), Addr(20));
         QCOMPARE(addressOf.value("02.76.78.07.09.99"), Addr(9));
         QCOMPARE(addressOf.value(Dotted(m_lab.HostValue(9, "MAC"))), Addr(9));
