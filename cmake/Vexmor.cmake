@@ -71,13 +71,15 @@ endfunction()
 
 # vx_add_plugin(name SOURCES ... LIBS ... [OUTPUT_DIR dir]
 #               [FILE_VERSION "1, 0, 0, 1"] [PRODUCT_VERSION ...] [COMMENTS ...]
-#               [COMPANY_NAME ...] [PLATFORM_VERSION n])
+#               [COMPANY_NAME ...] [PLATFORM_VERSION n] [MODULE_NAME name])
 # A tool plug-in: a dlopen()able module named exactly `name`.so in ToolDlls,
 # with CreateObj as its one exported function. Any version argument gives it
 # a version block; without one it has none (and reads as "0.0.0.0").
 # PLATFORM_VERSION stamps another platform version than the one built (tests).
+# MODULE_NAME names the translation the plug-in installs (default: `name`):
+# another build of a plug-in keeps its texts.
 function(vx_add_plugin name)
-  cmake_parse_arguments(ARG "" "OUTPUT_DIR;FILE_VERSION;PRODUCT_VERSION;COMMENTS;COMPANY_NAME;PLATFORM_VERSION"
+  cmake_parse_arguments(ARG "" "OUTPUT_DIR;FILE_VERSION;PRODUCT_VERSION;COMMENTS;COMPANY_NAME;PLATFORM_VERSION;MODULE_NAME"
                         "SOURCES;LIBS" ${ARGN})
   if(NOT ARG_OUTPUT_DIR)
     set(ARG_OUTPUT_DIR ${VX_PLUGIN_DIR})
@@ -115,7 +117,10 @@ function(vx_add_plugin name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE vx_contract ${ARG_LIBS})
   # CreateObj installs the plug-in's own translation under this name.
-  target_compile_definitions(${name} PRIVATE VX_MODULE_NAME="${name}")
+  if(NOT ARG_MODULE_NAME)
+    set(ARG_MODULE_NAME ${name})
+  endif()
+  target_compile_definitions(${name} PRIVATE VX_MODULE_NAME="${ARG_MODULE_NAME}")
   # Static libraries' symbols (plugins/common) stay inside the module; every
   # reference must be resolved at link time (a plug-in calls the host only
   # through the contract, and the platform library through its soname).
@@ -152,9 +157,9 @@ function(vx_add_test name)
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANGUAGE=;VX_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;VX_BIN_DIR=${VX_BIN_DIR};TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/data/tsan.supp second_deadlock_stack=1;${ARG_ENV}")
 endfunction()
 
-# vx_add_translations(target MODULE name SOURCE_DIRS dir...)
+# vx_add_translations(target MODULE name [SOURCE_DIRS dir...] [TS_DIR dir])
 # The module's translations: every translations/<name>_<language>.ts beside
-# the calling CMakeLists.txt is compiled with lrelease and placed in the
+# the calling CMakeLists.txt (or in TS_DIR) is compiled with lrelease and placed in the
 # target's resources as ":/i18n/<name>_<language>.qm", where
 # platform/Translation finds it. The target "update_translations" runs
 # lupdate over SOURCE_DIRS to bring the .ts files up to date with the code
@@ -173,12 +178,14 @@ if(NOT TARGET update_translations)
   add_custom_target(update_translations)
 endif()
 function(vx_add_translations target)
-  cmake_parse_arguments(ARG "" "MODULE" "SOURCE_DIRS" ${ARGN})
+  cmake_parse_arguments(ARG "" "MODULE;TS_DIR" "SOURCE_DIRS" ${ARGN})
   if(NOT VX_LRELEASE)
     message(FATAL_ERROR "lrelease not found: install qt6-l10n-tools")
   endif()
-  file(GLOB ts_files CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/translations/${ARG_MODULE}_*.ts)
+  if(NOT ARG_TS_DIR)
+    set(ARG_TS_DIR ${CMAKE_CURRENT_SOURCE_DIR}/translations)
+  endif()
+  file(GLOB ts_files CONFIGURE_DEPENDS ${ARG_TS_DIR}/${ARG_MODULE}_*.ts)
   set(qm_files "")
   foreach(ts ${ts_files})
     get_filename_component(stem ${ts} NAME_WE)
@@ -188,6 +195,10 @@ function(vx_add_translations target)
       COMMAND ${VX_LRELEASE} -silent ${ts} -qm ${qm}
       DEPENDS ${ts} VERBATIM)
     list(APPEND qm_files ${qm})
+    # Another build of a module (a test's copy) takes its .ts as it is.
+    if(NOT ARG_SOURCE_DIRS)
+      continue()
+    endif()
     if(VX_LUPDATE)
       add_custom_target(update_translations_${stem}
         COMMAND ${VX_LUPDATE} ${VX_LUPDATE_ARGS} ${ARG_SOURCE_DIRS} -ts ${ts}

@@ -171,13 +171,13 @@ private slots:
         const QString flap = Lab().Value("VXLAB_FLAP_ADDR");
         QCOMPARE(vx::lab::RunLabScript("link.sh", {"down"}), 0);
         QVERIFY2(
-            WaitUntil([&] { return program->Text(kPopup).contains(flap + T("下线了")); }, 45000),
+            WaitUntil([&] { return program->Text(kPopup).contains(T("%1下线了").arg(flap)); }, 45000),
             qPrintable(program->Text(kPopup)));
         QVERIFY(program->Visible("176"));
         QVERIFY(program->Shot("popup-offline"));
         QCOMPARE(vx::lab::RunLabScript("link.sh", {"up"}), 0);
         QVERIFY2(
-            WaitUntil([&] { return program->Text(kPopup).contains(flap + T("上线了")); }, 30000),
+            WaitUntil([&] { return program->Text(kPopup).contains(T("%1上线了").arg(flap)); }, 30000),
             qPrintable(program->Text(kPopup)));
 
         QVERIFY(program->Ok("click " + kPatrolButton));
