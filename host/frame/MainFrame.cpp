@@ -266,8 +266,9 @@ void CMainFrame::PlaceToolbarControls() {
 // The longest text a pane shows in use, for the English layout's widths.
 QString CMainFrame::PaneSample(int pane) {
     switch (pane) {
-        case 0:  // the idle text, or a control's prompt
-            return tr("设置最大执行线程数目");
+        // Pane 0 is sized for its idle text: a control's prompt is clipped
+        // in every language, and room for the longest one would push the
+        // window's title pane past the window's edge.
         case 1:
             return CTaskManager::StatusText(256, 65535);
         case 2:
