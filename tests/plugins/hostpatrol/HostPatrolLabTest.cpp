@@ -186,6 +186,14 @@ private slots:
             QVERIFY(RowOf(host) >= 0);
             QCOMPARE(Page()->List()->CellText(RowOf(host), 3), QString());
         }
+        // A listing that fails shows no shares for that sweep and is asked
+        // again the next; in the neighbour-table route, at times, the first
+        // listing after a sweep without shares comes back empty.
+        const int smbRow = RowOf(m_lab.Value("VXLAB_SMB_ADDR"));
+        if (NeighbourRoute() && Page()->List()->CellText(smbRow, 3).isEmpty()) {
+            qWarning("the SMB host's listing came back empty; sweeping again");
+            QVERIFY(Sweep());
+        }
         QCOMPARE(Page()->List()->CellText(RowOf(m_lab.Value("VXLAB_SMB_ADDR")), 3),
                  QStringLiteral("docs;music;"));
     }
