@@ -213,7 +213,7 @@ private slots:
         QRegularExpressionMatch match;
         QVERIFY2(
             WaitUntil([&] { return (match = cancelled.match(program->Text(kLog))).hasMatch(); },
-                      3000),
+                      10000),
             qPrintable(program->Text(kLog)));
         QVERIFY2(match.captured(1).toInt() > 200 && match.captured(1).toInt() <= 254,
                  qPrintable(match.captured(0)));
