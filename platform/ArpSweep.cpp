@@ -18,6 +18,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <map>
 #include <set>
 #include <unordered_map>
 #include <vector>
@@ -63,7 +64,8 @@ struct ArpSweep::State {
         int itf = -1;        // into interfaces
         std::vector<Mac> macs;
         Clock::time_point answeredAt;
-        int64_t evidenceWindowMs = 0;  // neighbour-table route
+        neighbour_detail::NeighbourUses uses;  // neighbour-table route
+        Clock::time_point usedAt;
     };
 
     ResolveMode mode;
@@ -270,15 +272,22 @@ void ArpSweep::State::RunNeighbourTable() {
     if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) return;
     const std::vector<std::pair<uint32_t, int>> targets = Silent();
     std::set<int> ifindexes;
-    {
-        std::lock_guard guard(lock);
-        for (const auto& [target, itf] : targets) {
-            entries[target].evidenceWindowMs = nd::EvidenceWindowFor(interfaces[itf], target);
-            ifindexes.insert(interfaces[itf].index);
-        }
+    std::map<int, nd::NeighbourTimers> timers;  // by interface, read before the clock starts
+    for (const auto& [target, itf] : targets) {
+        ifindexes.insert(interfaces[itf].index);
+        if (!timers.count(itf)) timers[itf] = nd::TimersOf(interfaces[itf]);
     }
     const long ticks = nd::ClockTicksPerSecond();
-    Paced(targets, [](uint32_t target, const Ipv4Interface&) { nd::TriggerResolution(target); });
+    Paced(targets, [&](uint32_t target, const Ipv4Interface&) {
+        std::vector<int64_t> earlier = nd::NoteUseOf(target);
+        {
+            std::lock_guard guard(lock);
+            Entry& entry = entries[target];
+            entry.uses = {timers[entry.itf], std::move(earlier)};
+            entry.usedAt = Clock::now();
+        }
+        nd::TriggerResolution(target);
+    });
     Clock::time_point deadlineAt;
     if (!Deadline(deadlineAt)) return;
     static std::atomic<uint32_t> s_seq{1};
@@ -296,15 +305,19 @@ void ArpSweep::State::RunNeighbourTable() {
             nd::ForEachNeighbour(
                 buf.data(), static_cast<size_t>(n), ticks,
                 [&](int ifindex, uint32_t address, const nd::NeighbourScan& scan) {
-                    int64_t window = -1;
+                    bool answer = false;
                     {
                         std::lock_guard guard(lock);
                         auto it = entries.find(address);
-                        if (it == entries.end() || !it->second.asked) return;
-                        window = it->second.evidenceWindowMs;
+                        // Not yet triggered (still being paced): not yet evidence.
+                        if (it == entries.end() || !it->second.asked ||
+                            it->second.usedAt == Clock::time_point{})
+                            return;
+                        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            Clock::now() - it->second.usedAt);
+                        answer = nd::ShowsRecentAnswer(scan, it->second.uses, elapsed.count());
                     }
-                    if (nd::ShowsRecentAnswer(scan, window))
-                        Record(address, ifindex, scan.mac.data());
+                    if (answer) Record(address, ifindex, scan.mac.data());
                 });
         }
         pollfd p[2] = {{fd.get(), POLLIN, 0}, {wake.get(), POLLIN, 0}};

@@ -22,12 +22,14 @@
 #include <cstdlib>
 #include <climits>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/NetworkInfo.h"
 #include "platform/HelperPrograms.h"
@@ -381,18 +383,31 @@ neighbour_detail::NeighbourTimers ReadNeighbourTimers(const std::string& ifname)
     return timers;
 }
 
-// When this module last sent a trigger to each address: an entry that went
-// stale unused is re-checked only after its next use.
-std::mutex g_lastUseLock;
-std::unordered_map<uint32_t, Clock::time_point> g_lastUse;  // guarded by g_lastUseLock
+// When this module sent triggers to each address, newest last: the uses
+// since an entry left reachable tell when the kernel must have re-checked it.
+// Uses older than two minutes say nothing more (EvidenceWindowMs), but the
+// newest is kept for the time since it.
+constexpr auto kUseMemory = std::chrono::minutes(2);
+constexpr size_t kUsesKept = 16;
+std::mutex g_usesLock;
+std::unordered_map<uint32_t, std::deque<Clock::time_point>> g_uses;  // guarded by g_usesLock
 
-int64_t SinceLastUseMs(uint32_t target) {
+std::vector<int64_t> NoteUse(uint32_t target) {
     const auto now = Clock::now();
-    std::lock_guard guard(g_lastUseLock);
-    auto [it, fresh] = g_lastUse.try_emplace(target, now);
-    const auto since = fresh ? Clock::duration::zero() : now - it->second;
-    it->second = now;
-    return std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
+    std::lock_guard guard(g_usesLock);
+    std::deque<Clock::time_point>& uses = g_uses[target];
+    while (uses.size() > 1 && now - uses[1] > kUseMemory) uses.pop_front();
+    std::vector<int64_t> earlier;
+    earlier.reserve(uses.size());
+    for (auto it = uses.rbegin(); it != uses.rend(); ++it)
+        earlier.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(now - *it).count());
+    uses.push_back(now);
+    if (uses.size() > kUsesKept) uses.pop_front();
+    return earlier;
+}
+
+int64_t MsSince(Clock::time_point then) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - then).count();
 }
 
 bool ResolveFromTable(const Ipv4Interface& itf, uint32_t target, Mac& mac, int deadlineMs,
@@ -408,8 +423,8 @@ bool ResolveFromTable(const Ipv4Interface& itf, uint32_t target, Mac& mac, int d
     local.nl_groups = RTMGRP_NEIGH;
     if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) return false;
 
-    const int64_t window =
-        neighbour_detail::EvidenceWindowMs(ReadNeighbourTimers(itf.name), SinceLastUseMs(target));
+    const neighbour_detail::NeighbourUses uses{ReadNeighbourTimers(itf.name), NoteUse(target)};
+    const auto usedAt = Clock::now();
     const long ticks = neighbour_detail::ClockTicksPerSecond();
     SendTrigger(target);
     static std::atomic<uint32_t> s_seq{1};
@@ -426,7 +441,7 @@ bool ResolveFromTable(const Ipv4Interface& itf, uint32_t target, Mac& mac, int d
             NeighbourScan scan;
             neighbour_detail::ScanNeighbourMessages(buf.data(), static_cast<size_t>(n), target,
                                                     itf.index, scan, ticks);
-            if (neighbour_detail::ShowsRecentAnswer(scan, window)) {
+            if (neighbour_detail::ShowsRecentAnswer(scan, uses, MsSince(usedAt))) {
                 mac = scan.mac;
                 return true;
             }
@@ -488,9 +503,9 @@ bool QueryNeighbours(int fd, int ifindex, uint32_t seq) {
     return SendNeighbourQuery(fd, 0, ifindex, true, seq);
 }
 
-int64_t EvidenceWindowFor(const Ipv4Interface& itf, uint32_t target) {
-    return EvidenceWindowMs(ReadNeighbourTimers(itf.name), SinceLastUseMs(target));
-}
+NeighbourTimers TimersOf(const Ipv4Interface& itf) { return ReadNeighbourTimers(itf.name); }
+
+std::vector<int64_t> NoteUseOf(uint32_t target) { return NoteUse(target); }
 
 long ClockTicksPerSecond() {
     static const long ticks = [] {
@@ -635,19 +650,38 @@ bool StateHasAnswer(uint16_t state) {
             (NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT | NUD_NOARP)) != 0;
 }
 
-bool ShowsRecentAnswer(const NeighbourScan& scan, int64_t windowMs) {
+bool ShowsRecentAnswer(const NeighbourScan& scan, const NeighbourUses& uses, int64_t elapsedMs) {
     if (!scan.seen || !scan.answered) return false;
     if (scan.state & (NUD_PERMANENT | NUD_NOARP)) return true;
     if (scan.state & NUD_PROBE) return false;
     if (!(scan.state & (NUD_REACHABLE | NUD_STALE | NUD_DELAY))) return false;
-    return scan.confirmedAgeMs >= 0 && scan.confirmedAgeMs <= windowMs;
+    return scan.confirmedAgeMs >= 0 && ConfirmationCounts(uses, scan.confirmedAgeMs, elapsedMs);
 }
 
+constexpr int64_t kEvidenceSlackMs = 1000;
+
 int64_t EvidenceWindowMs(const NeighbourTimers& timers, int64_t sinceLastUseMs) {
-    constexpr int64_t kSlackMs = 1000;
     // Beyond two minutes of disuse the entry's age says nothing either way.
     const int64_t gap = std::clamp<int64_t>(sinceLastUseMs, 0, 120000);
-    return timers.baseReachableMs * 3 / 2 + std::max(timers.delayFirstProbeMs, gap) + kSlackMs;
+    return timers.baseReachableMs * 3 / 2 + std::max(timers.delayFirstProbeMs, gap) +
+           kEvidenceSlackMs;
+}
+
+bool ConfirmationCounts(const NeighbourUses& uses, int64_t confirmedAgeMs, int64_t elapsedMs) {
+    const NeighbourTimers& t = uses.timers;
+    // In milliseconds before the current use: the latest the entry can have
+    // stayed reachable after this confirmation. The first use after that
+    // turned it to delay, and delay_first_probe_time later the kernel asked
+    // the host. (A use just before can turn it to delay earlier; counting
+    // from the later one only keeps a present host longer.)
+    const int64_t reachableUntil = confirmedAgeMs - elapsedMs - t.baseReachableMs * 3 / 2;
+    int64_t firstUse = -1;
+    for (int64_t before : uses.earlierMs)
+        if (before >= 0 && before <= reachableUntil) firstUse = std::max(firstUse, before);
+    if (firstUse >= 0) return firstUse + elapsedMs <= t.delayFirstProbeMs + kEvidenceSlackMs;
+    // Unused since it left reachable: the current use asks the kernel again.
+    const int64_t sinceLastUse = uses.earlierMs.empty() ? 0 : uses.earlierMs.front();
+    return confirmedAgeMs <= EvidenceWindowMs(t, sinceLastUse);
 }
 
 void ForEachNeighbour(const void* data, size_t len, long clockTicksPerSecond,

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -125,23 +126,40 @@ void ForEachNeighbour(const void* data, size_t len, long clockTicksPerSecond,
 // incomplete, failed and none do not.
 bool StateHasAnswer(uint16_t state);
 
-// Whether the entry is evidence of an answer: permanent entries always;
-// reachable, stale and delay ones when confirmed within `windowMs`; an entry
-// being probed never (a host that is there answers a probe at once).
-bool ShowsRecentAnswer(const NeighbourScan& scan, int64_t windowMs);
-
 // The kernel's neighbour timers for one interface, in milliseconds.
 struct NeighbourTimers {
     int64_t baseReachableMs = 30000;
     int64_t delayFirstProbeMs = 5000;
 };
 
-// How old a confirmation may be while the host can still be there: the
+// How old a confirmation may be while the host can still be there, when
+// none of this module's uses came after the entry left reachable: the
 // kernel keeps an entry reachable up to 1.5 x base after it, then waits
 // delay_first_probe_time (or until the next use, `sinceLastUseMs`, when the
 // entry went stale unused) before it asks again; one second covers timer
 // slack and the answer's flight.
 int64_t EvidenceWindowMs(const NeighbourTimers& timers, int64_t sinceLastUseMs);
+
+// What this module's own uses of one address say about its entry: the
+// interface's timers, and how long before the current use the earlier
+// ones were (most recent first).
+struct NeighbourUses {
+    NeighbourTimers timers;
+    std::vector<int64_t> earlierMs;
+};
+
+// Whether a confirmation `confirmedAgeMs` old, read `elapsedMs` after the
+// current use, can still come from a host that is there. Once one of the
+// uses came after the entry could leave reachable, the kernel re-checked
+// the entry delay_first_probe_time after the first such use: the
+// confirmation counts until then (and the one second of slack), however
+// recent the last use. Without such a use, EvidenceWindowMs decides.
+bool ConfirmationCounts(const NeighbourUses& uses, int64_t confirmedAgeMs, int64_t elapsedMs);
+
+// Whether the entry is evidence of an answer: permanent entries always;
+// reachable, stale and delay ones when ConfirmationCounts; an entry being
+// probed never (a host that is there answers a probe at once).
+bool ShowsRecentAnswer(const NeighbourScan& scan, const NeighbourUses& uses, int64_t elapsedMs);
 
 }  // namespace neighbour_detail
 

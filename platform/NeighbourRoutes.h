@@ -49,9 +49,11 @@ void ForgetHelperRequest(uint32_t id);
 void TriggerResolution(uint32_t target);
 // Asks for a dump of `ifindex`'s IPv4 neighbour entries on netlink socket `fd`.
 bool QueryNeighbours(int fd, int ifindex, uint32_t seq);
-// How recent an entry's confirmation must be to count as an answer now
-// (EvidenceWindowMs with the interface's timers); notes the use of `target`.
-int64_t EvidenceWindowFor(const Ipv4Interface& itf, uint32_t target);
+// The kernel's neighbour timers of an interface.
+NeighbourTimers TimersOf(const Ipv4Interface& itf);
+// Notes a use of `target` (a trigger about to go out) and returns how long
+// before it the earlier ones were (NeighbourUses::earlierMs).
+std::vector<int64_t> NoteUseOf(uint32_t target);
 long ClockTicksPerSecond();
 
 bool ParseIpv4(const QString& text, uint32_t& address);

@@ -364,7 +364,7 @@ private slots:
         QTest::addColumn<int>("state");
         QTest::addColumn<int>("confirmedTicks");  // USER_HZ 100: 10 ms each
         QTest::addColumn<bool>("answer");
-        const int window = 3000;  // ms, given to the verdict below
+        const int window = 3000;  // ms: base 1000, delay 500, no earlier use
         QTest::newRow("reachable, just confirmed") << int(NUD_REACHABLE) << 0 << true;
         QTest::newRow("stale within the window") << int(NUD_STALE) << window / 10 << true;
         QTest::newRow("stale beyond the window") << int(NUD_STALE) << window / 10 + 1 << false;
@@ -383,7 +383,7 @@ private slots:
         NeighbourScan scan;
         neighbour_detail::ScanNeighbourMessages(b.bytes.constData(), b.bytes.size(), Ip("10.0.0.5"),
                                                 kIndex, scan, 100);
-        QCOMPARE(neighbour_detail::ShowsRecentAnswer(scan, 3000), answer);
+        QCOMPARE(neighbour_detail::ShowsRecentAnswer(scan, {{1000, 500}, {}}, 0), answer);
     }
 
     // A host still there is re-confirmed within 1.5 x base reachable time
@@ -404,6 +404,50 @@ private slots:
         QFETCH(int, sinceUse);
         QFETCH(int, window);
         QCOMPARE(neighbour_detail::EvidenceWindowMs({base, delay}, sinceUse), int64_t(window));
+    }
+
+    // Once one of our uses came after the entry could leave reachable, a
+    // host still there was asked delay_first_probe_time after the first such
+    // use, however close together the later uses are.
+    void confirmationCounts_data() {
+        QTest::addColumn<int>("base");
+        QTest::addColumn<int>("delay");
+        QTest::addColumn<QList<int>>("earlier");  // ms before the current use
+        QTest::addColumn<int>("age");
+        QTest::addColumn<int>("elapsed");
+        QTest::addColumn<bool>("counts");
+        const QList<int> every2s{2000, 4000, 6000, 8000, 10000, 12000};
+        QTest::newRow("used every 2 s, asked by now") << 30000 << 5000 << every2s << 52999 << 0
+                                                      << true;
+        QTest::newRow("used every 2 s, unanswered") << 30000 << 5000 << every2s << 53000 << 0
+                                                    << false;
+        // Sweeps 19 s apart: the one before last turned it to delay.
+        QTest::newRow("swept every 19 s, not re-confirmed")
+            << 30000 << 5000 << QList<int>{19000, 38000} << 65000 << 0 << false;
+        QTest::newRow("swept every 19 s, fresh") << 30000 << 5000 << QList<int>{19000, 38000}
+                                                 << 20000 << 0 << true;
+        QTest::newRow("stale unused for an hour") << 30000 << 5000 << QList<int>{3600000}
+                                                  << 166000 << 0 << true;
+        QTest::newRow("first use, short timers") << 1000 << 1000 << QList<int>{} << 3500 << 0
+                                                 << true;
+        // Two sweeps 0.7 s apart, the earlier one 3.9 s after the
+        // confirmation: the host is being asked right now.
+        QTest::newRow("back-to-back sweeps, being asked")
+            << 1000 << 1000 << QList<int>{780, 3950} << 3700 << 400 << true;
+        QTest::newRow("back-to-back sweeps, not answered")
+            << 1000 << 1000 << QList<int>{1700, 3950} << 3700 << 400 << false;
+    }
+    void confirmationCounts() {
+        QFETCH(int, base);
+        QFETCH(int, delay);
+        QFETCH(QList<int>, earlier);
+        QFETCH(int, age);
+        QFETCH(int, elapsed);
+        QFETCH(bool, counts);
+        const neighbour_detail::NeighbourUses uses{{base, delay},
+                                                   std::vector<int64_t>(earlier.begin(),
+                                                                        earlier.end())};
+        QCOMPARE(neighbour_detail::ConfirmationCounts(uses, age, elapsed), counts);
     }
 
     // Which entry in a buffer is taken, and what is ignored.
