@@ -1,6 +1,12 @@
 #include "plugins/hostpatrol/ProbeThreads.h"
 
-#include <system_error>
+namespace {
+
+// The deepest a probe goes (the resolver's table wait, the share listing's
+// helper, Qt's string code) is a few KiB; the rest is margin.
+constexpr size_t kProbeStackBytes = 256 * 1024;
+
+}  // namespace
 
 namespace vx::hostpatrol {
 
@@ -8,7 +14,7 @@ CProbeThreads::~CProbeThreads() { JoinAll(); }
 
 void CProbeThreads::Join(WorkerList& workers) {
     for (auto& worker : workers)
-        if (worker->thread.joinable()) worker->thread.join();
+        if (worker->joinable) pthread_join(worker->thread, nullptr);
     workers.clear();
 }
 
@@ -24,21 +30,28 @@ bool CProbeThreads::Launch(std::function<void()> work) {
             it = next;
         }
         auto worker = std::make_unique<Worker>();
-        Worker* self = worker.get();
-        try {
-            worker->thread = std::thread([self, work = std::move(work)] {
-                work();
-                self->finished.store(true, std::memory_order_release);
-            });
-            m_workers.push_back(std::move(worker));
-        } catch (const std::system_error&) {
-            launched = false;  // out of threads: the caller reports it as a result
-        }
+        worker->work = std::move(work);
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setstacksize(&attributes, kProbeStackBytes);
+        worker->joinable = pthread_create(&worker->thread, &attributes, &Main, worker.get()) == 0;
+        pthread_attr_destroy(&attributes);
+        // Out of threads: the caller reports it as a result.
+        launched = worker->joinable;
+        if (launched) m_workers.push_back(std::move(worker));
     }
     // Joining a finished thread only waits for its return path; done outside
     // the lock so that launching never waits on it.
     Join(finished);
     return launched;
+}
+
+void* CProbeThreads::Main(void* raw) {
+    auto* worker = static_cast<Worker*>(raw);
+    worker->work();
+    worker->work = nullptr;  // what it captured goes with the thread's own work
+    worker->finished.store(true, std::memory_order_release);
+    return nullptr;
 }
 
 void CProbeThreads::JoinAll() {

@@ -6,7 +6,8 @@
 #include <list>
 #include <memory>
 #include <mutex>
-#include <thread>
+
+#include <pthread.h>
 
 namespace vx::hostpatrol {
 
@@ -14,6 +15,12 @@ namespace vx::hostpatrol {
 // return path of its entry function) are code of this library, so the only
 // safe moment to unload it is after a join. Finished threads are reaped on
 // the next Launch, so a long patrol does not accumulate them.
+//
+// A probe needs little stack, and a sweep starts up to 254 of them at once:
+// with the default 8 MiB stacks the C library keeps only a few for reuse, so
+// every sweep mapped and unmapped hundreds of stacks, and the process's
+// address-space lock that this holds stalled the UI thread for tens of
+// milliseconds. Small stacks stay in the library's cache from sweep to sweep.
 class CProbeThreads {
 public:
     CProbeThreads() = default;
@@ -32,9 +39,12 @@ public:
 
 private:
     struct Worker {
-        std::thread thread;
+        pthread_t thread{};
+        bool joinable = false;
+        std::function<void()> work;
         std::atomic<bool> finished{false};
     };
+    static void* Main(void* worker);
     using WorkerList = std::list<std::unique_ptr<Worker>>;
     static void Join(WorkerList& workers);
 
