@@ -1,11 +1,20 @@
 #include "plugins/hostpatrol/ProbeThreads.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace {
 
 // The deepest a probe goes (the resolver's table wait, the share listing's
 // helper, Qt's string code) is a few KiB; the rest is margin. 254 of these
 // fit in the C library's cache of stacks (40 MiB).
 constexpr size_t kProbeStackBytes = 128 * 1024;
+// Probes are background work: a little lower in priority than the UI thread,
+// so that the share listings a sweep starts all at once (a process each)
+// cannot hold the page's event loop back.
+constexpr int kProbeNiceIncrement = 5;
 
 }  // namespace
 
@@ -49,6 +58,11 @@ bool CProbeThreads::Launch(std::function<void()> work) {
 
 void* CProbeThreads::Main(void* raw) {
     auto* worker = static_cast<Worker*>(raw);
+    // Linux keeps a nice value per thread; the share listings it starts inherit it.
+    const pid_t self = gettid();
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, self);
+    if (errno == 0) (void)setpriority(PRIO_PROCESS, self, nice + kProbeNiceIncrement);
     worker->work();
     worker->work = nullptr;  // what it captured goes with the thread's own work
     worker->finished.store(true, std::memory_order_release);

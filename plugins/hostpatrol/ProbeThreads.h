@@ -21,6 +21,8 @@ namespace vx::hostpatrol {
 // every sweep mapped and unmapped hundreds of stacks, and the process's
 // address-space lock that this holds stalled the UI thread for tens of
 // milliseconds. Small stacks stay in the library's cache from sweep to sweep.
+// The threads, and the share listing processes they start, run at a nice
+// value five above the caller's.
 class CProbeThreads {
 public:
     CProbeThreads() = default;

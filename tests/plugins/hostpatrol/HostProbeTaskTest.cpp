@@ -4,6 +4,10 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -232,6 +236,18 @@ private slots:
         threads.JoinAll();
         QVERIFY(slowDone.load());
         QCOMPARE(threads.Count(), 0);
+    }
+
+    // Probes and the listings they start yield to the UI thread, and each
+    // thread's priority is its own: the caller's stays as it was.
+    void probesRunBelowTheCaller() {
+        const int caller = getpriority(PRIO_PROCESS, gettid());
+        CProbeThreads threads;
+        int probe = -100;
+        QVERIFY(threads.Launch([&] { probe = getpriority(PRIO_PROCESS, gettid()); }));
+        threads.JoinAll();
+        QCOMPARE(probe, std::min(caller + 5, 19));
+        QCOMPARE(getpriority(PRIO_PROCESS, gettid()), caller);
     }
 };
 
