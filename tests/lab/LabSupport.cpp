@@ -104,7 +104,7 @@ bool MayRunFor(const QStringList& c) {
     if (c.size() >= 3 && c[0] == "sysctl" && c[1] == "-qw") {
         static const QRegularExpression setting(
             QStringLiteral("^net\\.ipv4\\.neigh\\.eth0\\.(base_reachable_time_ms|"
-                           "delay_first_probe_time)=[0-9]{1,6}$"));
+                           "delay_first_probe_time|retrans_time_ms)=[0-9]{1,6}$"));
         for (const QString& a : c.mid(2))
             if (!setting.match(a).hasMatch()) return false;
         return true;
