@@ -17,8 +17,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <map>
+#include <mutex>
 #include <set>
 #include <unordered_map>
 #include <vector>
