@@ -424,12 +424,8 @@ private slots:
         // Sweeps 19 s apart: the one before last turned it to delay.
         QTest::newRow("swept every 19 s, not re-confirmed")
             << 30000 << 5000 << QList<int>{19000, 38000} << 65000 << 0 << false;
-        QTest::newRow("swept every 19 s, fresh") << 30000 << 5000 << QList<int>{19000, 38000}
-                                                 << 20000 << 0 << true;
         QTest::newRow("stale unused for an hour") << 30000 << 5000 << QList<int>{3600000}
                                                   << 166000 << 0 << true;
-        QTest::newRow("first use, short timers") << 1000 << 1000 << QList<int>{} << 3500 << 0
-                                                 << true;
         // Two sweeps 0.7 s apart, the earlier one 3.9 s after the
         // confirmation: the host is being asked right now.
         QTest::newRow("back-to-back sweeps, being asked")
